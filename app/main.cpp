@@ -1,0 +1,39 @@
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+#include "TApplication.h"
+#include "TDialogs.h"
+#include "TGuiApplication.h"
+#include "Unit1.h"
+
+namespace {
+
+bool DisplayAvailable() {
+  const char* Platform = std::getenv("QT_QPA_PLATFORM");
+  return (Platform != nullptr && *Platform != '\0') || std::getenv("DISPLAY") != nullptr ||
+         std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (!DisplayAvailable()) {
+    std::fprintf(stderr, "dravik: no display: set DISPLAY (or run under xvfb-run) to start it.\n");
+    return 1;
+  }
+  TGuiApplication App(argc, argv);
+  try {
+    Application().SetTitle("【Dravik】 V2.0");
+    TForm1 Form1;
+    Application().SetMainForm(&Form1);
+    Application().ShowMainForm();
+    return App.exec();
+  } catch (...) {
+    // The last-chance handler: an error before the message loop ends the program.
+    const std::string Text = TApplication::ErrorText(std::current_exception());
+    std::fprintf(stderr, "dravik: %s\n", Text.c_str());
+    ShowModalBox({TMsgDlgType::mtError, Application().Title(), Text});
+    return 1;
+  }
+}

@@ -1,0 +1,94 @@
+#include "TApplication.h"
+
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
+
+#include "Exception.h"
+#include "TDialogs.h"
+#include "Windows.h"
+
+// Turns the main window's minimise into the application's notification.
+class TMinimizeWatcher : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* AWatched, QEvent* AEvent) override {
+    if (AEvent->type() == QEvent::WindowStateChange) {
+      auto* Form = static_cast<QWidget*>(AWatched);
+      if (Form->isMinimized()) {
+        try {
+          Application().OnMinimize(&Application());
+        } catch (...) {
+          TApplication::HandleException(std::current_exception());
+        }
+      }
+    }
+    return QObject::eventFilter(AWatched, AEvent);
+  }
+};
+
+TApplication::TApplication() : TComponent(nullptr), FHandle(reinterpret_cast<HWND>(this)) {}
+
+TApplication& TApplication::Instance() {
+  static TApplication App;
+  return App;
+}
+
+void TApplication::SetMainForm(QWidget* AForm) {
+  FMainForm = AForm;
+  if (FMainForm != nullptr) FMainForm->installEventFilter(new TMinimizeWatcher(FMainForm));
+}
+
+bool TApplication::StartedMinimized() {
+  STARTUPINFOA StartupInfo{};
+  StartupInfo.cb = sizeof(StartupInfo);
+  GetStartupInfoA(&StartupInfo);
+  return (StartupInfo.dwFlags & STARTF_USESHOWWINDOW) != 0 &&
+         StartupInfo.wShowWindow == SW_SHOWMINNOACTIVE;
+}
+
+void TApplication::ShowMainForm() {
+  if (FMainForm == nullptr) return;
+  if (StartedMinimized())
+    Minimize();
+  else
+    FMainForm->show();
+}
+
+void TApplication::Minimize() {
+  if (FMainForm == nullptr) return;
+  // Minimising an already minimised program changes nothing; otherwise the
+  // state change reaches OnMinimize through the watcher.
+  if (FMainForm->isMinimized()) return;
+  FMainForm->showMinimized();
+}
+
+void TApplication::Restore() {
+  if (FMainForm != nullptr && FMainForm->isMinimized()) FMainForm->showNormal();
+}
+
+bool TApplication::Minimized() const { return FMainForm != nullptr && FMainForm->isMinimized(); }
+
+void TApplication::ShowTaskbarButton(bool AVisible) {
+  FTaskbarButtonVisible = AVisible;
+  ShowWindow(Handle(), AVisible ? SW_SHOW : SW_HIDE);
+}
+
+std::string TApplication::ErrorText(std::exception_ptr AError) {
+  std::string Text;
+  try {
+    std::rethrow_exception(AError);
+  } catch (const std::exception& Error) {
+    Text = Error.what();
+  } catch (...) {
+    Text = "Unknown error";
+  }
+  if (Text.empty() || Text.back() != '.') Text += '.';
+  return Text;
+}
+
+void TApplication::HandleException(std::exception_ptr AError) {
+  ShowModalBox({TMsgDlgType::mtError, Instance().FTitle, ErrorText(AError)});
+}

@@ -1,0 +1,175 @@
+#pragma once
+
+// The Remote Access Service contract: the records, codes and calls of the
+// dial-up service, in the record forms whose sizes the components announce
+// (the forms with 257-character entry names). On Windows the real service
+// stands behind them; on Linux our rasapi32 library does.
+
+#include "Windows.h"
+
+#ifdef _WIN32
+#include <ras.h>
+#include <raserror.h>
+#else
+
+constexpr int RAS_MaxEntryName = 256;
+constexpr int RAS_MaxDeviceType = 16;
+constexpr int RAS_MaxDeviceName = 128;
+constexpr int RAS_MaxPhoneNumber = 128;
+constexpr int RAS_MaxCallbackNumber = RAS_MaxPhoneNumber;
+constexpr int UNLEN = 256;
+constexpr int PWLEN = 256;
+constexpr int DNLEN = 15;
+constexpr int RAS_MaxIpAddress = 15;
+
+// A connection handle is 32 bits on this platform; 0 means none.
+using HRASCONN = uint32_t;
+using LPHRASCONN = HRASCONN*;
+
+struct RASDIALPARAMSA {
+  DWORD dwSize;
+  char szEntryName[RAS_MaxEntryName + 1];
+  char szPhoneNumber[RAS_MaxPhoneNumber + 1];
+  char szCallbackNumber[RAS_MaxCallbackNumber + 1];
+  char szUserName[UNLEN + 1];
+  char szPassword[PWLEN + 1];
+  char szDomain[DNLEN + 1];
+};
+using LPRASDIALPARAMSA = RASDIALPARAMSA*;
+
+struct RASCONNA {
+  DWORD dwSize;
+  HRASCONN hrasconn;
+  char szEntryName[RAS_MaxEntryName + 1];
+  char szDeviceType[RAS_MaxDeviceType + 1];
+  char szDeviceName[RAS_MaxDeviceName + 1];
+};
+using LPRASCONNA = RASCONNA*;
+
+struct RASENTRYNAMEA {
+  DWORD dwSize;
+  char szEntryName[RAS_MaxEntryName + 1];
+};
+using LPRASENTRYNAMEA = RASENTRYNAMEA*;
+
+using RASCONNSTATE = int32_t;
+
+struct RASCONNSTATUSA {
+  DWORD dwSize;
+  RASCONNSTATE rasconnstate;
+  DWORD dwError;
+  char szDeviceType[RAS_MaxDeviceType + 1];
+  char szDeviceName[RAS_MaxDeviceName + 1];
+};
+using LPRASCONNSTATUSA = RASCONNSTATUSA*;
+
+struct RASPPPIPA {
+  DWORD dwSize;
+  DWORD dwError;
+  char szIpAddress[RAS_MaxIpAddress + 1];
+  char szServerIpAddress[RAS_MaxIpAddress + 1];
+};
+using LPRASPPPIPA = RASPPPIPA*;
+
+// Dial extensions are never passed by the components; only the type exists.
+struct RASDIALEXTENSIONS;
+using LPRASDIALEXTENSIONS = RASDIALEXTENSIONS*;
+
+using RASPROJECTION = int32_t;
+constexpr RASPROJECTION RASP_PppIp = 0x8021;
+
+// Connection states.
+constexpr RASCONNSTATE RASCS_PAUSED = 0x1000;
+constexpr RASCONNSTATE RASCS_DONE = 0x2000;
+constexpr RASCONNSTATE RASCS_OpenPort = 0;
+constexpr RASCONNSTATE RASCS_PortOpened = 1;
+constexpr RASCONNSTATE RASCS_ConnectDevice = 2;
+constexpr RASCONNSTATE RASCS_DeviceConnected = 3;
+constexpr RASCONNSTATE RASCS_AllDevicesConnected = 4;
+constexpr RASCONNSTATE RASCS_Authenticate = 5;
+constexpr RASCONNSTATE RASCS_AuthNotify = 6;
+constexpr RASCONNSTATE RASCS_AuthRetry = 7;
+constexpr RASCONNSTATE RASCS_AuthCallback = 8;
+constexpr RASCONNSTATE RASCS_AuthChangePassword = 9;
+constexpr RASCONNSTATE RASCS_AuthProject = 10;
+constexpr RASCONNSTATE RASCS_AuthLinkSpeed = 11;
+constexpr RASCONNSTATE RASCS_AuthAck = 12;
+constexpr RASCONNSTATE RASCS_ReAuthenticate = 13;
+constexpr RASCONNSTATE RASCS_Authenticated = 14;
+constexpr RASCONNSTATE RASCS_PrepareForCallback = 15;
+constexpr RASCONNSTATE RASCS_WaitForModemReset = 16;
+constexpr RASCONNSTATE RASCS_WaitForCallback = 17;
+constexpr RASCONNSTATE RASCS_Projected = 18;
+constexpr RASCONNSTATE RASCS_StartAuthentication = 19;
+constexpr RASCONNSTATE RASCS_CallbackComplete = 20;
+constexpr RASCONNSTATE RASCS_LogonNetwork = 21;
+constexpr RASCONNSTATE RASCS_Interactive = RASCS_PAUSED;
+constexpr RASCONNSTATE RASCS_RetryAuthentication = RASCS_PAUSED + 1;
+constexpr RASCONNSTATE RASCS_CallbackSetByCaller = RASCS_PAUSED + 2;
+constexpr RASCONNSTATE RASCS_PasswordExpired = RASCS_PAUSED + 3;
+constexpr RASCONNSTATE RASCS_Connected = RASCS_DONE;
+constexpr RASCONNSTATE RASCS_Disconnected = RASCS_DONE + 1;
+
+// The message number the notifier receives.
+constexpr UINT WM_RASDIALEVENT = 0xCCCD;
+
+// Notifier type 0: message number, connection state, error code.
+using RASDIALFUNC = void(WINAPI*)(UINT unMsg, RASCONNSTATE rasconnstate, DWORD dwError);
+
+// Error codes, under the platform's numbers.
+constexpr DWORD RASBASE = 600;
+constexpr DWORD PENDING = 600;
+constexpr DWORD ERROR_INVALID_PORT_HANDLE = 601;
+constexpr DWORD ERROR_PORT_ALREADY_OPEN = 602;
+constexpr DWORD ERROR_BUFFER_TOO_SMALL = 603;
+constexpr DWORD ERROR_WRONG_INFO_SPECIFIED = 604;
+constexpr DWORD ERROR_PORT_NOT_CONNECTED = 606;
+constexpr DWORD ERROR_DEVICE_DOES_NOT_EXIST = 608;
+constexpr DWORD ERROR_BUFFER_INVALID = 610;
+constexpr DWORD ERROR_CANNOT_OPEN_PHONEBOOK = 621;
+constexpr DWORD ERROR_CANNOT_LOAD_PHONEBOOK = 622;
+constexpr DWORD ERROR_CANNOT_FIND_PHONEBOOK_ENTRY = 623;
+constexpr DWORD ERROR_CANNOT_WRITE_PHONEBOOK = 624;
+constexpr DWORD ERROR_CORRUPT_PHONEBOOK = 625;
+constexpr DWORD ERROR_PORT_DISCONNECTED = 628;
+constexpr DWORD ERROR_REMOTE_DISCONNECTION = 629;
+constexpr DWORD ERROR_HARDWARE_FAILURE = 630;
+constexpr DWORD ERROR_USER_DISCONNECTION = 631;
+constexpr DWORD ERROR_INVALID_SIZE = 632;
+constexpr DWORD ERROR_PORT_NOT_AVAILABLE = 633;
+constexpr DWORD ERROR_UNKNOWN = 635;
+constexpr DWORD ERROR_NO_CONNECTION = 668;
+constexpr DWORD ERROR_NO_ANSWER = 678;
+constexpr DWORD ERROR_NO_CARRIER = 679;
+constexpr DWORD ERROR_AUTHENTICATION_FAILURE = 691;
+constexpr DWORD ERROR_RASMAN_CANNOT_INITIALIZE = 711;
+constexpr DWORD ERROR_PROJECTION_NOT_COMPLETE = 730;
+
+extern "C" {
+DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPARAMSA lprasdialparams,
+                                    LPBOOL lpfPassword);
+DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhonebook,
+                      LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType, LPVOID lpvNotifier,
+                      LPHRASCONN lphRasConn);
+DWORD WINAPI RasHangUpA(HRASCONN hrasconn);
+DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections);
+DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook,
+                             LPRASENTRYNAMEA lprasentryname, LPDWORD lpcb, LPDWORD lpcEntries);
+DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus);
+DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection, LPVOID lpprojection,
+                                   LPDWORD lpcb);
+}
+
+// The entry points' types, for run-time loading.
+using TRasEnumConnectionsA = decltype(&RasEnumConnectionsA);
+using TRasGetConnectStatusA = decltype(&RasGetConnectStatusA);
+using TRasHangUpA = decltype(&RasHangUpA);
+using TRasGetProjectionInfoA = decltype(&RasGetProjectionInfoA);
+
+static_assert(sizeof(RASDIALPARAMSA) == 1052, "RASDIALPARAMSA is 1052 bytes");
+static_assert(sizeof(RASCONNA) == 412, "RASCONNA is 412 bytes");
+static_assert(sizeof(RASENTRYNAMEA) == 264, "RASENTRYNAMEA is 264 bytes");
+static_assert(sizeof(RASCONNSTATUSA) == 160, "RASCONNSTATUSA is 160 bytes");
+static_assert(sizeof(RASPPPIPA) == 40, "RASPPPIPA is 40 bytes");
+
+#endif

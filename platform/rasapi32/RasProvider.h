@@ -1,0 +1,55 @@
+#pragma once
+
+// What stands behind the exported dial-up calls on Linux. The exported calls
+// check sizes and buffers and hand the rest to the provider in use; a
+// provider only answers in whole records and platform error codes.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Ras.h"
+
+namespace dravik::ras {
+
+// Called for each change of state of an asynchronous dial, from a thread of
+// the provider's own: message number, state, error code.
+using TDialNotifier = std::function<void(UINT, RASCONNSTATE, DWORD)>;
+
+class RasProvider {
+ public:
+  virtual ~RasProvider() = default;
+
+  // A short name for messages ("sim", "networkmanager", ...).
+  virtual std::string Name() const = 0;
+
+  // Entry names of the default phonebook, in listing order.
+  virtual DWORD EnumEntries(std::vector<std::string>& AEntries) = 0;
+
+  // Fills szUserName and szPassword for AParams.szEntryName.
+  virtual DWORD GetEntryDialParams(RASDIALPARAMSA& AParams) = 0;
+
+  // Starts a dial of AParams.szEntryName and stores its handle in AHandle
+  // before returning. With a notifier, returns at once and reports every
+  // change of state through it, ending with RASCS_Connected or a non-zero
+  // error code; without one, returns when the dial has connected or failed.
+  virtual DWORD Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
+                     HRASCONN& AHandle) = 0;
+
+  virtual DWORD HangUp(HRASCONN AHandle) = 0;
+
+  // Every connection listed now, dialling ones included, in listing order.
+  virtual DWORD EnumConnections(std::vector<RASCONNA>& AConnections) = 0;
+
+  virtual DWORD GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) = 0;
+
+  // Fails until the connection is connected.
+  virtual DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) = 0;
+};
+
+// Replaces the provider chosen from the environment, for this process; an
+// empty pointer goes back to the normal choice. Meant for tests.
+void SetProviderForTesting(std::shared_ptr<RasProvider> AProvider);
+
+}  // namespace dravik::ras

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QTest>
+#include <string>
+#include <vector>
+
+#include "TClock.h"
+#include "TDialogs.h"
+#include "TGuiApplication.h"
+
+// The boxes the program showed since the last Clear, answered with mrOk
+// unless a test chose another answer.
+class TModalRecorder {
+ public:
+  static TModalRecorder& Instance();
+  void Install();
+  void Clear() { FShown.clear(); }
+  const std::vector<TModalRequest>& Shown() const { return FShown; }
+  void SetNextAnswer(int AAnswer) { FNextAnswer = AAnswer; }
+
+ private:
+  std::vector<TModalRequest> FShown;
+  int FNextAnswer = mrOk;
+};
+
+// Every test program runs on the hand-driven clock and answers every modal
+// box itself, so that no test sleeps through a timer or waits for a person.
+#define DRAVIK_TEST_MAIN(TestClass)                   \
+  int main(int argc, char** argv) {                   \
+    TGuiApplication App(argc, argv);                  \
+    TClock::UseManualClock();                         \
+    TModalRecorder::Instance().Install();             \
+    TestClass Test;                                   \
+    return QTest::qExec(&Test, argc, argv);           \
+  }
