@@ -43,8 +43,9 @@ std::optional<int32_t> TryStrToInt(std::string_view AText) {
     Magnitude = Magnitude * Base + Digit;
     if (Magnitude > Limit) return std::nullopt;
   }
-  int64_t Value = Base == 16 ? static_cast<int64_t>(static_cast<int32_t>(static_cast<uint32_t>(Magnitude)))
-                             : Magnitude;
+  int64_t Value = Base == 16
+                      ? static_cast<int64_t>(static_cast<int32_t>(static_cast<uint32_t>(Magnitude)))
+                      : Magnitude;
   if (Negative) Value = -Value;
   if (Value < INT32_MIN || Value > INT32_MAX) return std::nullopt;
   return static_cast<int32_t>(Value);

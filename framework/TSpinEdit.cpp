@@ -17,8 +17,8 @@ void TSpinEdit::SetValue(int32_t AValue) { lineEdit()->setText(QString::number(A
 
 void TSpinEdit::stepBy(int ASteps) {
   const int64_t Stepped = static_cast<int64_t>(Value()) + ASteps;
-  SetValue(static_cast<int32_t>(std::clamp<int64_t>(
-      Stepped, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max())));
+  SetValue(static_cast<int32_t>(std::clamp<int64_t>(Stepped, std::numeric_limits<int32_t>::min(),
+                                                    std::numeric_limits<int32_t>::max())));
 }
 
 QValidator::State TSpinEdit::validate(QString&, int&) const { return QValidator::Acceptable; }

@@ -1,4 +1,5 @@
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <cstdlib>
 #include <stdexcept>
@@ -104,15 +105,35 @@ class TestFramework : public QObject {
   void ErrorTextEndsWithOneFullStop_data() {
     QTest::addColumn<QString>("Message");
     QTest::addColumn<QString>("Shown");
-    QTest::newRow("appended") << "Unable to write to /x/dravik.ini" << "Unable to write to /x/dravik.ini.";
-    QTest::newRow("kept") << "Done." << "Done.";
-    QTest::newRow("empty") << "" << ".";
+    QTest::newRow("appended") << "Unable to write to /x/dravik.ini"
+                              << "Unable to write to /x/dravik.ini.";
+    QTest::newRow("kept") << "Done."
+                          << "Done.";
+    QTest::newRow("empty") << ""
+                           << ".";
   }
   void ErrorTextEndsWithOneFullStop() {
     QFETCH(QString, Message);
     QFETCH(QString, Shown);
     const auto Error = std::make_exception_ptr(Exception(Message.toStdString()));
     QCOMPARE(QString::fromStdString(TApplication::ErrorText(Error)), Shown);
+  }
+
+  void ExceptionInAControlEventIsShownAndTheProgramRunsOn() {
+    Application().SetTitle("Dravik test");
+    TModalRecorder::Instance().Clear();
+    QPushButton Button;
+    int Clicks = 0;
+    QObject::connect(&Button, &QPushButton::clicked, [&] {
+      if (++Clicks == 1) throw Exception("Unable to write to /x/dravik.ini");
+    });
+    QTest::mouseClick(&Button, Qt::LeftButton);
+    QTest::mouseClick(&Button, Qt::LeftButton);
+    QCOMPARE(Clicks, 2);
+    QCOMPARE(TModalRecorder::Instance().Shown().size(), size_t(1));
+    QCOMPARE(TModalRecorder::Instance().Shown()[0].Title, std::string("Dravik test"));
+    QCOMPARE(TModalRecorder::Instance().Shown()[0].Text,
+             std::string("Unable to write to /x/dravik.ini."));
   }
 
   void MessageDlgIsAnsweredByTheHook() {

@@ -53,7 +53,8 @@ class TestTimer : public QObject {
   void Semantics_data() {
     QTest::addColumn<QStringList>("Steps");
     QTest::addColumn<std::vector<uint64_t>>("Fired");
-    QTest::newRow("fires every interval") << QStringList{"i100", "e", "a350"} << std::vector<uint64_t>{100, 200, 300};
+    QTest::newRow("fires every interval")
+        << QStringList{"i100", "e", "a350"} << std::vector<uint64_t>{100, 200, 300};
     QTest::newRow("enabling an enabled timer changes nothing")
         << QStringList{"i100", "e", "a60", "e", "a50"} << std::vector<uint64_t>{100};
     QTest::newRow("disabling a disabled timer changes nothing")
@@ -66,12 +67,14 @@ class TestTimer : public QObject {
         << QStringList{"i100", "e", "a60", "i100", "i50", "a60"} << std::vector<uint64_t>{110};
     QTest::newRow("new interval while disabled is only stored")
         << QStringList{"i100", "a10", "i30", "a100", "e", "a30"} << std::vector<uint64_t>{140};
-    QTest::newRow("interval 0 never fires") << QStringList{"i0", "e", "a100000"} << std::vector<uint64_t>{};
+    QTest::newRow("interval 0 never fires")
+        << QStringList{"i0", "e", "a100000"} << std::vector<uint64_t>{};
     QTest::newRow("interval 0 then a real one fires")
         << QStringList{"i0", "e", "a100", "i20", "a20"} << std::vector<uint64_t>{120};
     // The unsigned reading of -1000 ms: about 49.7 days, neither at once nor never.
     QTest::newRow("4294966296 ms fires after 49.7 days")
-        << QStringList{"i4294966296", "e", "a4294966295", "a1"} << std::vector<uint64_t>{4294966296ULL};
+        << QStringList{"i4294966296", "e", "a4294966295", "a1"}
+        << std::vector<uint64_t>{4294966296ULL};
   }
   void Semantics() {
     QFETCH(QStringList, Steps);
