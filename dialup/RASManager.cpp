@@ -1,25 +1,192 @@
 #include "RASManager.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+
+#include "TApplication.h"
+#include "TDialogs.h"
 #include "TTimer.h"
+
+namespace {
+
+// The enumeration buffers hold this many records and are never grown.
+constexpr DWORD ListCapacity = 100;
+
+// Touched on the GUI thread only: set by Dial, cleared by the destructor of
+// the dialler it names.
+TRASManager* GActiveDialler = nullptr;
+
+template <size_t N>
+std::string FieldText(const char (&AField)[N]) {
+  return std::string(AField, strnlen(AField, N));
+}
+
+// Runs on the GUI thread, in the order the platform sent the notifications.
+void DeliverDialNotification(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
+  TRASManager* Dialler = GActiveDialler;
+  if (Dialler == nullptr) return;
+  try {
+    Dialler->OnConnecting(Dialler, static_cast<int>(AMsg), static_cast<int>(AState),
+                          static_cast<int>(AError));
+    // A handler may have destroyed the dialler or made another one dial.
+    if (AError != 0 && GActiveDialler == Dialler)
+      Dialler->OnError(Dialler, static_cast<int>(AError));
+  } catch (...) {
+    TApplication::HandleException(std::current_exception());
+  }
+}
+
+}  // namespace
 
 TRASManager::TRASManager(TComponent* AOwner) : TComponent(AOwner) {
   FTimer = new TTimer(this);
   FTimer->SetEnabled(false);
+  FTimer->OnTimer.Bind(this, &TRASManager::TimerTick);
   FTimer->SetInterval(1000);
 }
-TRASManager::~TRASManager() = default;
-void TRASManager::Dial() {}
-void TRASManager::HangUp() {}
-bool TRASManager::Connected() { return false; }
-void TRASManager::SetEntryName(const std::string& AEntryName) { FEntryName = AEntryName; }
-std::string TRASManager::UserName() { return {}; }
-std::string TRASManager::Password() { return {}; }
-void TRASManager::SetTimeout(int ATimeout) { FTimeout = ATimeout; }
-bool TRASManager::GetDialParams(const std::string&, RASDIALPARAMSA&) { return false; }
-void TRASManager::RefreshHandle() {}
-void TRASManager::TimerTick(TObject*) {}
-void ListPhonebookEntries(std::vector<std::string>& AList) { AList.clear(); }
-void ListActiveConnections(std::vector<std::string>& AList) { AList.clear(); }
-bool IsEntryConnected(const std::string&) { return false; }
-void WINAPI RasDialNotifier(UINT, RASCONNSTATE, DWORD) {}
-TRASManager* ActiveDialler() { return nullptr; }
+
+TRASManager::~TRASManager() {
+  // Notifications still on their way to the GUI thread must find nobody.
+  if (GActiveDialler == this) GActiveDialler = nullptr;
+  delete FTimer;
+  FTimer = nullptr;
+}
+
+bool TRASManager::GetDialParams(const std::string& AEntryName, RASDIALPARAMSA& AParams) {
+  std::memset(&AParams, 0, sizeof(AParams));
+  AParams.dwSize = sizeof(RASDIALPARAMSA);
+  DWORD Result = ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+  // A name that does not fit the record, or holds a NUL, would reach the
+  // platform cut short and could name another entry: no entry has it.
+  if (AEntryName.size() <= RAS_MaxEntryName && AEntryName.find('\0') == std::string::npos) {
+    std::memcpy(AParams.szEntryName, AEntryName.data(), AEntryName.size());
+    BOOL PasswordStored = -1;
+    Result = RasGetEntryDialParamsA(nullptr, &AParams, &PasswordStored);
+  }
+  if (Result == 0) return true;
+  OnError(this, static_cast<int>(Result));
+  return false;
+}
+
+void TRASManager::Dial() {
+  if (Connected()) return;
+  RASDIALPARAMSA Params;
+  if (GetDialParams(FEntryName, Params)) {
+    GActiveDialler = this;
+    LPVOID Notifier = FDialAsync ? reinterpret_cast<LPVOID>(&RasDialNotifier) : nullptr;
+    const DWORD Result = RasDialA(nullptr, nullptr, &Params, 0, Notifier, &FConnectionHandle);
+    if (!Connected()) {
+      if (FConnectionHandle != 0) HangUp();
+      // Also with 0: the dial has not brought the entry up (yet).
+      OnError(this, static_cast<int>(Result));
+    }
+  }
+  if (Connected()) {
+    FElapsedSeconds = 0;
+    FTimer->SetEnabled(true);
+  }
+}
+
+void TRASManager::HangUp() {
+  if (!Connected()) return;
+  if (FConnectionHandle != 0) RasHangUpA(FConnectionHandle);
+  FTimer->SetEnabled(false);
+}
+
+bool TRASManager::Connected() {
+  const bool Answer = IsEntryConnected(FEntryName);
+  if (Answer && FConnectionHandle == 0) RefreshHandle();
+  return Answer;
+}
+
+void TRASManager::SetEntryName(const std::string& AEntryName) {
+  RASDIALPARAMSA Params;
+  if (!GetDialParams(AEntryName, Params)) return;
+  FEntryName = AEntryName;
+  RefreshHandle();
+}
+
+std::string TRASManager::UserName() {
+  RASDIALPARAMSA Params;
+  if (!GetDialParams(FEntryName, Params)) return {};
+  return FieldText(Params.szUserName);
+}
+
+std::string TRASManager::Password() {
+  RASDIALPARAMSA Params;
+  if (!GetDialParams(FEntryName, Params)) return {};
+  return FieldText(Params.szPassword);
+}
+
+void TRASManager::SetTimeout(int ATimeout) {
+  if (ATimeout < 0) {
+    MessageDlg("RASManager: Invalid Timeout value (0..MaxInt)", TMsgDlgType::mtError);
+    return;
+  }
+  FTimeout = ATimeout;
+}
+
+void TRASManager::RefreshHandle() {
+  FConnectionHandle = 0;
+  RASCONNA Buffer[ListCapacity] = {};
+  Buffer[0].dwSize = sizeof(RASCONNA);
+  DWORD Size = sizeof(Buffer);
+  DWORD Count = 0;
+  if (RasEnumConnectionsA(Buffer, &Size, &Count) != 0) return;
+  // No early stop: with several connections under the name the last one wins.
+  for (DWORD I = 0; I < Count && I < ListCapacity; ++I)
+    if (FieldText(Buffer[I].szEntryName) == FEntryName) FConnectionHandle = Buffer[I].hrasconn;
+}
+
+void TRASManager::TimerTick(TObject*) {
+  if (FElapsedSeconds < INT32_MAX) ++FElapsedSeconds;
+  if (FTimeout > 0 && FElapsedSeconds >= FTimeout) {
+    SetTimeout(0);
+    OnTimeout(this);
+  }
+}
+
+void ListPhonebookEntries(std::vector<std::string>& AList) {
+  AList.clear();
+  RASENTRYNAMEA Buffer[ListCapacity] = {};
+  Buffer[0].dwSize = sizeof(RASENTRYNAMEA);
+  DWORD Size = sizeof(Buffer);
+  DWORD Count = 0;
+  if (RasEnumEntriesA(nullptr, nullptr, Buffer, &Size, &Count) != 0) return;
+  for (DWORD I = 0; I < Count && I < ListCapacity; ++I)
+    AList.push_back(FieldText(Buffer[I].szEntryName));
+}
+
+void ListActiveConnections(std::vector<std::string>& AList) {
+  AList.clear();
+  RASCONNA Buffer[ListCapacity] = {};
+  Buffer[0].dwSize = sizeof(RASCONNA);
+  DWORD Size = sizeof(Buffer);
+  DWORD Count = 0;
+  if (RasEnumConnectionsA(Buffer, &Size, &Count) != 0) return;
+  for (DWORD I = 0; I < Count && I < ListCapacity; ++I)
+    AList.push_back(FieldText(Buffer[I].szEntryName));
+}
+
+bool IsEntryConnected(const std::string& AEntryName) {
+  std::vector<std::string> Connections;
+  ListActiveConnections(Connections);
+  for (const std::string& Name : Connections)
+    if (Name == AEntryName) return true;
+  return false;
+}
+
+void WINAPI RasDialNotifier(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
+  // Called on the platform's thread: nothing here may touch a component.
+  // Queued calls to one receiver run in the order they were posted.
+  QCoreApplication* App = QCoreApplication::instance();
+  if (App == nullptr) return;
+  QMetaObject::invokeMethod(
+      App, [AMsg, AState, AError] { DeliverDialNotification(AMsg, AState, AError); },
+      Qt::QueuedConnection);
+}
+
+TRASManager* ActiveDialler() { return GActiveDialler; }
