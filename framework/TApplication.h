@@ -44,6 +44,16 @@ class TApplication : public TComponent {
   // An exception that escaped a handler run from the message loop: shown in
   // an error box titled with the application title; the program runs on.
   static void HandleException(std::exception_ptr AError);
+  // Runs a handler that the toolkit calls (a slot, a notifier), showing what
+  // it throws: an exception must never unwind through the toolkit's frames.
+  template <typename Handler>
+  static void Guarded(Handler&& AHandler) noexcept {
+    try {
+      AHandler();
+    } catch (...) {
+      HandleException(std::current_exception());
+    }
+  }
   // The error text as the box shows it: a full stop is appended when missing.
   static std::string ErrorText(std::exception_ptr AError);
 

@@ -125,7 +125,9 @@ class TestFramework : public QObject {
     QPushButton Button;
     int Clicks = 0;
     QObject::connect(&Button, &QPushButton::clicked, [&] {
-      if (++Clicks == 1) throw Exception("Unable to write to /x/dravik.ini");
+      TApplication::Guarded([&] {
+        if (++Clicks == 1) throw Exception("Unable to write to /x/dravik.ini");
+      });
     });
     QTest::mouseClick(&Button, Qt::LeftButton);
     QTest::mouseClick(&Button, Qt::LeftButton);
