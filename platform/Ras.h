@@ -144,20 +144,25 @@ constexpr DWORD ERROR_NO_CARRIER = 679;
 constexpr DWORD ERROR_AUTHENTICATION_FAILURE = 691;
 constexpr DWORD ERROR_RASMAN_CANNOT_INITIALIZE = 711;
 constexpr DWORD ERROR_PROJECTION_NOT_COMPLETE = 730;
+constexpr DWORD ERROR_PROTOCOL_NOT_CONFIGURED = 731;
 
 extern "C" {
-DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook, LPRASDIALPARAMSA lprasdialparams,
-                                    LPBOOL lpfPassword);
-DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhonebook,
-                      LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType, LPVOID lpvNotifier,
-                      LPHRASCONN lphRasConn);
-DWORD WINAPI RasHangUpA(HRASCONN hrasconn);
-DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections);
-DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook,
-                             LPRASENTRYNAMEA lprasentryname, LPDWORD lpcb, LPDWORD lpcEntries);
-DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus);
-DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection, LPVOID lpprojection,
-                                   LPDWORD lpcb);
+DRAVIK_EXPORT DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook,
+                                                  LPRASDIALPARAMSA lprasdialparams,
+                                                  LPBOOL lpfPassword);
+DRAVIK_EXPORT DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhonebook,
+                                    LPRASDIALPARAMSA lpRasDialParams, DWORD dwNotifierType,
+                                    LPVOID lpvNotifier, LPHRASCONN lphRasConn);
+DRAVIK_EXPORT DWORD WINAPI RasHangUpA(HRASCONN hrasconn);
+DRAVIK_EXPORT DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb,
+                                               LPDWORD lpcConnections);
+DRAVIK_EXPORT DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook,
+                                           LPRASENTRYNAMEA lprasentryname, LPDWORD lpcb,
+                                           LPDWORD lpcEntries);
+DRAVIK_EXPORT DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn,
+                                                LPRASCONNSTATUSA lprasconnstatus);
+DRAVIK_EXPORT DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection,
+                                                 LPVOID lpprojection, LPDWORD lpcb);
 }
 
 // The entry points' types, for run-time loading.

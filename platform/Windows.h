@@ -13,6 +13,9 @@
 #define WINAPI
 #define CALLBACK
 
+// Marks the calls a shared library of ours exports, as a DLL would.
+#define DRAVIK_EXPORT __attribute__((visibility("default")))
+
 using BYTE = uint8_t;
 using WORD = uint16_t;
 using DWORD = uint32_t;
@@ -36,6 +39,7 @@ using FARPROC = void (*)();
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
+constexpr DWORD ERROR_NOT_SUPPORTED = 50;
 constexpr DWORD ERROR_INVALID_PARAMETER = 87;
 constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;

@@ -34,8 +34,7 @@ class RasProvider {
   // before returning. With a notifier, returns at once and reports every
   // change of state through it, ending with RASCS_Connected or a non-zero
   // error code; without one, returns when the dial has connected or failed.
-  virtual DWORD Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
-                     HRASCONN& AHandle) = 0;
+  virtual DWORD Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier, HRASCONN& AHandle) = 0;
 
   virtual DWORD HangUp(HRASCONN AHandle) = 0;
 
@@ -46,10 +45,29 @@ class RasProvider {
 
   // Fails until the connection is connected.
   virtual DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) = 0;
+
+  // Why the provider cannot serve, in words; empty while it can.
+  virtual std::string Problem() const { return {}; }
+
+  // Faults for tests and demonstrations. A provider that cannot stage them
+  // answers ERROR_NOT_SUPPORTED.
+
+  // Ends every listed connection of the entry as if the line had been cut.
+  virtual DWORD DropEntry(const std::string& /*AEntryName*/) { return ERROR_NOT_SUPPORTED; }
+
+  // The next dial of the entry fails with ACode.
+  virtual DWORD FailNextDial(const std::string& /*AEntryName*/, DWORD /*ACode*/) {
+    return ERROR_NOT_SUPPORTED;
+  }
+
+  // Lists ACount more connections of the entry, connected at once.
+  virtual DWORD AddConnected(const std::string& /*AEntryName*/, DWORD /*ACount*/) {
+    return ERROR_NOT_SUPPORTED;
+  }
 };
 
 // Replaces the provider chosen from the environment, for this process; an
 // empty pointer goes back to the normal choice. Meant for tests.
-void SetProviderForTesting(std::shared_ptr<RasProvider> AProvider);
+DRAVIK_EXPORT void SetProviderForTesting(std::shared_ptr<RasProvider> AProvider);
 
 }  // namespace dravik::ras

@@ -1,0 +1,123 @@
+#include "ProviderChoice.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+
+#include "RasPaths.h"
+#include "TSimProvider.h"
+#include "TUnusableProvider.h"
+
+namespace dravik::ras {
+
+namespace {
+
+struct TProviderKind {
+  const char* Name;
+  // Whether the provider's service is present on this machine.
+  bool (*Detect)();
+  std::shared_ptr<RasProvider> (*Make)(std::string& AProblem);
+};
+
+std::shared_ptr<RasProvider> MakeSim(std::string& AProblem) {
+  return std::make_shared<TSimProvider>(RasPaths(), AProblem);
+}
+
+// The simulated service is never detected: it is the fallback. Providers for
+// real services go before it, each with its detection.
+const TProviderKind Kinds[] = {
+    {"sim", nullptr, &MakeSim},
+};
+
+std::string KnownNames() {
+  std::string Names;
+  for (const TProviderKind& Kind : Kinds)
+    Names += (Names.empty() ? "" : ", ") + std::string(Kind.Name);
+  return Names;
+}
+
+// A provider name as given by a person: a short word, shown back in
+// messages only in that form.
+bool IsProviderWord(const std::string& AText) {
+  if (AText.empty() || AText.size() > 32) return false;
+  for (char Char : AText) {
+    if (!std::isalnum(static_cast<unsigned char>(Char)) && Char != '-' && Char != '_') return false;
+  }
+  return true;
+}
+
+// The "provider = NAME" line of the configuration file; empty when there is
+// no file or no such line. ANote tells what was wrong with a line that was
+// there.
+std::string ConfiguredName(const std::string& AFile, std::string& ANote) {
+  std::ifstream File(AFile);
+  std::string Line;
+  for (int Count = 0; Count < 1000 && std::getline(File, Line); ++Count) {
+    if (Line.size() > 1000) continue;
+    const size_t Equals = Line.find('=');
+    if (Equals == std::string::npos) continue;
+    auto Trim = [](std::string AText) {
+      const size_t First = AText.find_first_not_of(" \t\r");
+      const size_t Last = AText.find_last_not_of(" \t\r");
+      return First == std::string::npos ? std::string() : AText.substr(First, Last - First + 1);
+    };
+    if (Trim(Line.substr(0, Equals)) != "provider") continue;
+    const std::string Value = Trim(Line.substr(Equals + 1));
+    if (IsProviderWord(Value)) return Value;
+    ANote = "the provider line of " + AFile + " is not a provider name";
+    return {};
+  }
+  return {};
+}
+
+std::shared_ptr<RasProvider> ChooseProvider() {
+  const char* FromEnvironment = std::getenv("DRAVIK_RAS_PROVIDER");
+  if (FromEnvironment != nullptr && *FromEnvironment != 0) {
+    return MakeProvider(FromEnvironment, "the environment variable DRAVIK_RAS_PROVIDER");
+  }
+  const TRasPaths Paths = RasPaths();
+  std::string Note;
+  const std::string Configured = ConfiguredName(Paths.ConfigFile, Note);
+  if (!Note.empty()) return std::make_shared<TUnusableProvider>(Note);
+  if (!Configured.empty()) return MakeProvider(Configured, Paths.ConfigFile);
+  for (const TProviderKind& Kind : Kinds) {
+    if (Kind.Detect != nullptr && Kind.Detect()) return MakeProvider(Kind.Name, "detection");
+  }
+  return MakeProvider("sim", "the default choice");
+}
+
+std::mutex ChoiceLock;
+std::shared_ptr<RasProvider> Chosen;
+std::shared_ptr<RasProvider> ForTesting;
+
+}  // namespace
+
+std::shared_ptr<RasProvider> MakeProvider(const std::string& AName, const std::string& AOrigin) {
+  const std::string Shown = IsProviderWord(AName) ? AName : "(not a provider name)";
+  for (const TProviderKind& Kind : Kinds) {
+    if (AName != Kind.Name) continue;
+    std::string Problem;
+    auto Provider = Kind.Make(Problem);
+    if (Problem.empty()) return Provider;
+    return std::make_shared<TUnusableProvider>("the " + Shown +
+                                               " dial-up provider cannot start: " + Problem);
+  }
+  return std::make_shared<TUnusableProvider>("unknown dial-up provider \"" + Shown +
+                                             "\" named by " + AOrigin + " (known: " + KnownNames() +
+                                             ")");
+}
+
+std::shared_ptr<RasProvider> CurrentProvider() {
+  std::lock_guard<std::mutex> Guard(ChoiceLock);
+  if (ForTesting) return ForTesting;
+  if (!Chosen) Chosen = ChooseProvider();
+  return Chosen;
+}
+
+void SetProviderForTesting(std::shared_ptr<RasProvider> AProvider) {
+  std::lock_guard<std::mutex> Guard(ChoiceLock);
+  ForTesting = std::move(AProvider);
+}
+
+}  // namespace dravik::ras

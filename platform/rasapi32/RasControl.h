@@ -1,0 +1,29 @@
+#pragma once
+
+// Calls of our dial-up library beyond the platform's own, for the
+// command-line tool and the tests. Programs that must also run against the
+// real service do not use them.
+
+#include "Ras.h"
+
+extern "C" {
+
+// Writes the name of the provider in use into AText (NUL-terminated, cut to
+// ASize bytes) and returns 0; when no provider is usable, writes why and
+// returns ERROR_RASMAN_CANNOT_INITIALIZE.
+DRAVIK_EXPORT DWORD WINAPI DravikRasProviderInfo(LPSTR AText, DWORD ASize);
+
+// Faults of the simulated service. Each returns 0 on success, else a platform
+// error code: ERROR_CANNOT_FIND_PHONEBOOK_ENTRY for an entry the phonebook
+// lacks, ERROR_NOT_SUPPORTED when the provider in use cannot stage faults.
+
+// Ends every listed connection of the entry as if the line had been cut;
+// ERROR_NO_CONNECTION when none is listed.
+DRAVIK_EXPORT DWORD WINAPI DravikRasDropEntry(LPCSTR AEntryName);
+
+// The next dial of the entry fails with ACode (not 0).
+DRAVIK_EXPORT DWORD WINAPI DravikRasFailNextDial(LPCSTR AEntryName, DWORD ACode);
+
+// Lists ACount (1 to 1000) more connections of the entry, connected at once.
+DRAVIK_EXPORT DWORD WINAPI DravikRasAddConnected(LPCSTR AEntryName, DWORD ACount);
+}

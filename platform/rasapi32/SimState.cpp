@@ -1,0 +1,257 @@
+#include "SimState.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+
+#include "SimClock.h"
+
+namespace dravik::ras {
+
+namespace {
+
+constexpr const char* Header = "dravik-ras-state 1";
+constexpr size_t MaxStateBytes = 4 * 1024 * 1024;
+constexpr size_t MaxConnections = 4096;
+constexpr size_t MaxEnded = 64;
+
+// The dial's steps as parts of its dial time, in thousandths.
+struct TStepShare {
+  int Share;
+  RASCONNSTATE State;
+};
+constexpr TStepShare Steps[] = {
+    {0, RASCS_OpenPort},          {100, RASCS_PortOpened},          {200, RASCS_ConnectDevice},
+    {400, RASCS_DeviceConnected}, {500, RASCS_AllDevicesConnected}, {600, RASCS_Authenticate},
+    {900, RASCS_Authenticated},   {1000, RASCS_Connected},
+};
+
+bool ParseNumber(const std::string& AText, long long AMin, long long AMax, long long& AValue) {
+  if (AText.empty() || AText.size() > 20) return false;
+  char* End = nullptr;
+  errno = 0;
+  const long long Value = std::strtoll(AText.c_str(), &End, 10);
+  if (errno != 0 || *End != 0 || Value < AMin || Value > AMax) return false;
+  AValue = Value;
+  return true;
+}
+
+bool IsAddress(const std::string& AText) {
+  in_addr Address;
+  return AText.size() <= RAS_MaxIpAddress && inet_pton(AF_INET, AText.c_str(), &Address) == 1;
+}
+
+bool IsEntryName(const std::string& AText) {
+  if (AText.empty() || AText.size() > RAS_MaxEntryName) return false;
+  for (char Char : AText) {
+    if (Char == '\n' || Char == '\r' || Char == 0) return false;
+  }
+  return true;
+}
+
+// Splits off ACount words separated by single spaces; the rest of the line
+// (an entry name, which may hold spaces) is left in ARest.
+bool SplitWords(const std::string& ALine, size_t ACount, std::vector<std::string>& AWords,
+                std::string& ARest) {
+  AWords.clear();
+  size_t Position = 0;
+  for (size_t Index = 0; Index < ACount; ++Index) {
+    const size_t Space = ALine.find(' ', Position);
+    if (Space == std::string::npos) {
+      if (Index + 1 != ACount) return false;
+      AWords.push_back(ALine.substr(Position));
+      ARest.clear();
+      return true;
+    }
+    AWords.push_back(ALine.substr(Position, Space - Position));
+    Position = Space + 1;
+  }
+  ARest = ALine.substr(Position);
+  return true;
+}
+
+bool ReadWhole(int AFd, std::string& AText) {
+  struct stat Info;
+  if (fstat(AFd, &Info) != 0 || !S_ISREG(Info.st_mode)) return false;
+  if (static_cast<size_t>(Info.st_size) > MaxStateBytes) return false;
+  AText.resize(static_cast<size_t>(Info.st_size));
+  size_t Done = 0;
+  while (Done < AText.size()) {
+    const ssize_t Got = read(AFd, &AText[Done], AText.size() - Done);
+    if (Got < 0 && errno == EINTR) continue;
+    if (Got <= 0) break;
+    Done += static_cast<size_t>(Got);
+  }
+  AText.resize(Done);
+  return true;
+}
+
+bool WriteWhole(int AFd, const std::string& AText) {
+  size_t Done = 0;
+  while (Done < AText.size()) {
+    const ssize_t Put = write(AFd, AText.data() + Done, AText.size() - Done);
+    if (Put < 0 && errno == EINTR) continue;
+    if (Put <= 0) return false;
+    Done += static_cast<size_t>(Put);
+  }
+  return true;
+}
+
+}  // namespace
+
+const TSimConnection* TSimStateData::Find(HRASCONN AHandle) const {
+  for (const TSimConnection& Connection : Connections) {
+    if (Connection.Handle == AHandle) return &Connection;
+  }
+  return nullptr;
+}
+
+std::vector<TSimStep> SimDialSteps(const TSimConnection& AConnection) {
+  std::vector<TSimStep> Result;
+  for (const TStepShare& Step : Steps) {
+    const bool Last = Step.State == RASCS_Connected;
+    if (AConnection.FailCode != 0 && Last) break;
+    if (AConnection.FailCode != 0 && Step.State == RASCS_Authenticated) continue;
+    Result.push_back({AConnection.DialNs / 1000 * Step.Share, Step.State});
+  }
+  return Result;
+}
+
+RASCONNSTATE SimStateAt(const TSimConnection& AConnection, int64_t ANowNs) {
+  const int64_t Elapsed = ANowNs - AConnection.StartNs;
+  if (Elapsed >= AConnection.DialNs && AConnection.FailCode == 0) return RASCS_Connected;
+  RASCONNSTATE State = RASCS_OpenPort;
+  for (const TSimStep& Step : SimDialSteps(AConnection)) {
+    if (Step.AtNs <= Elapsed) State = Step.State;
+  }
+  return State;
+}
+
+bool SimIsListed(const TSimConnection& AConnection, int64_t ANowNs) {
+  return AConnection.FailCode == 0 || ANowNs - AConnection.StartNs < AConnection.DialNs;
+}
+
+std::string TSimStore::Format(const TSimStateData& AState) {
+  std::ostringstream Out;
+  Out << Header << '\n';
+  Out << "boot " << SimBootId() << '\n';
+  Out << "next " << AState.NextHandle << '\n';
+  for (const TSimConnection& C : AState.Connections) {
+    Out << "conn " << C.Handle << ' ' << C.StartNs << ' ' << C.DialNs << ' ' << C.FailCode << ' '
+        << C.Address << ' ' << C.PeerAddress << ' ' << C.EntryName << '\n';
+  }
+  for (const auto& [Entry, Address] : AState.LastAddress) {
+    Out << "last " << Address << ' ' << Entry << '\n';
+  }
+  for (const auto& [Entry, Code] : AState.FailNext) Out << "fail " << Code << ' ' << Entry << '\n';
+  for (const TSimEnded& Ended : AState.Ended) {
+    Out << "ended " << Ended.Handle << ' ' << Ended.Reason << '\n';
+  }
+  return Out.str();
+}
+
+void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
+  AState = TSimStateData();
+  std::istringstream In(AText);
+  std::string Line;
+  if (!std::getline(In, Line) || Line != Header) return;
+  bool SameBoot = false;
+  std::vector<std::string> Words;
+  std::string Rest;
+  long long A = 0, B = 0, C = 0, D = 0;
+  while (std::getline(In, Line)) {
+    if (!SplitWords(Line, 1, Words, Rest)) continue;
+    const std::string Kind = Words[0];
+    if (Kind == "boot") {
+      SameBoot = Rest == SimBootId();
+    } else if (Kind == "next" && ParseNumber(Rest, 1, 0xFFFFFFFF, A)) {
+      AState.NextHandle = static_cast<HRASCONN>(A);
+    } else if (Kind == "conn" && SameBoot && SplitWords(Rest, 6, Words, Rest) &&
+               ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && ParseNumber(Words[1], 0, INT64_MAX, B) &&
+               ParseNumber(Words[2], 0, INT64_MAX / 2, C) &&
+               ParseNumber(Words[3], 0, 0xFFFFFFFF, D) && IsAddress(Words[4]) &&
+               IsAddress(Words[5]) && IsEntryName(Rest) &&
+               AState.Connections.size() < MaxConnections &&
+               AState.Find(static_cast<HRASCONN>(A)) == nullptr) {
+      TSimConnection Connection;
+      Connection.Handle = static_cast<HRASCONN>(A);
+      Connection.StartNs = B;
+      Connection.DialNs = C;
+      Connection.FailCode = static_cast<DWORD>(D);
+      Connection.Address = Words[4];
+      Connection.PeerAddress = Words[5];
+      Connection.EntryName = Rest;
+      AState.Connections.push_back(std::move(Connection));
+    } else if (Kind == "last" && SplitWords(Rest, 1, Words, Rest) && IsAddress(Words[0]) &&
+               IsEntryName(Rest)) {
+      AState.LastAddress[Rest] = Words[0];
+    } else if (Kind == "fail" && SplitWords(Rest, 1, Words, Rest) &&
+               ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && IsEntryName(Rest)) {
+      AState.FailNext[Rest] = static_cast<DWORD>(A);
+    } else if (Kind == "ended" && SplitWords(Rest, 2, Words, Rest) && Rest.empty() &&
+               ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && ParseNumber(Words[1], 0, 0xFFFFFFFF, B) &&
+               AState.Ended.size() < MaxEnded) {
+      AState.Ended.push_back({static_cast<HRASCONN>(A), static_cast<DWORD>(B)});
+    }
+  }
+}
+
+TSimStore::TSimStore(std::string ARuntimeDir) : FDir(std::move(ARuntimeDir)) {}
+
+DWORD TSimStore::Read(TSimStateData& AState) const {
+  AState = TSimStateData();
+  const int Fd = open((FDir + "/state").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (Fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_RASMAN_CANNOT_INITIALIZE;
+  std::string Text;
+  const bool Read = ReadWhole(Fd, Text);
+  close(Fd);
+  if (Read) Parse(Text, AState);
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
+  const int LockFd =
+      open((FDir + "/state.lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (LockFd < 0) return ERROR_RASMAN_CANNOT_INITIALIZE;
+  while (flock(LockFd, LOCK_EX) != 0) {
+    if (errno != EINTR) {
+      close(LockFd);
+      return ERROR_RASMAN_CANNOT_INITIALIZE;
+    }
+  }
+  TSimStateData State;
+  DWORD Result = Read(State);
+  if (Result == ERROR_SUCCESS) {
+    // Failed dials whose time is up are gone from the list for good.
+    const int64_t Now = SimNowNs();
+    std::vector<TSimConnection> Listed;
+    for (TSimConnection& Connection : State.Connections) {
+      if (SimIsListed(Connection, Now)) Listed.push_back(std::move(Connection));
+    }
+    State.Connections = std::move(Listed);
+    Result = AChange(State);
+  }
+  if (Result == ERROR_SUCCESS) {
+    while (State.Ended.size() > MaxEnded) State.Ended.pop_front();
+    const std::string Temporary = FDir + "/state.new";
+    const int Fd =
+        open(Temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool Written = Fd >= 0 && fchmod(Fd, 0600) == 0 && WriteWhole(Fd, Format(State));
+    if (Fd >= 0) Written = close(Fd) == 0 && Written;
+    if (!Written || rename(Temporary.c_str(), (FDir + "/state").c_str()) != 0) {
+      unlink(Temporary.c_str());
+      Result = ERROR_RASMAN_CANNOT_INITIALIZE;
+    }
+  }
+  close(LockFd);
+  return Result;
+}
+
+}  // namespace dravik::ras

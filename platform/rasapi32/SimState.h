@@ -1,0 +1,81 @@
+#pragma once
+
+// The simulated service's runtime state, shared by every process of the
+// user: one small file, "state", in the runtime folder. Readers read it
+// without a lock, since writers replace it whole (write a new file, rename
+// it over the old one); writers take turns through an exclusive lock on
+// "state.lock". How far a dial has got follows from its start time, so the
+// state never needs a process that stays behind to advance it, and a process
+// killed at any point leaves a state that the others read correctly.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Ras.h"
+
+namespace dravik::ras {
+
+struct TSimConnection {
+  HRASCONN Handle = 0;
+  int64_t StartNs = 0;  // on the service's clock (SimNowNs)
+  int64_t DialNs = 0;   // how long the dial takes
+  DWORD FailCode = 0;   // not 0: the dial fails with it when its time is up
+  std::string Address;
+  std::string PeerAddress;
+  std::string EntryName;
+};
+
+// A connection that ended before its dial had finished, and why: a dialler
+// waiting for it reports the reason.
+struct TSimEnded {
+  HRASCONN Handle = 0;
+  DWORD Reason = 0;
+};
+
+struct TSimStateData {
+  HRASCONN NextHandle = 1;
+  std::vector<TSimConnection> Connections;         // listing order
+  std::map<std::string, std::string> LastAddress;  // entry -> its latest address
+  std::map<std::string, DWORD> FailNext;           // entry -> code of its next dial
+  std::deque<TSimEnded> Ended;                     // the latest few, oldest first
+
+  const TSimConnection* Find(HRASCONN AHandle) const;
+};
+
+// The progress of a dial at a moment.
+RASCONNSTATE SimStateAt(const TSimConnection& AConnection, int64_t ANowNs);
+// Listed from the start of its dial until it has failed (or is ended).
+bool SimIsListed(const TSimConnection& AConnection, int64_t ANowNs);
+
+// The steps a dial walks through: the moment (after its start) and the state
+// entered. A failing dial stops at authentication and fails at its end.
+struct TSimStep {
+  int64_t AtNs;
+  RASCONNSTATE State;
+};
+std::vector<TSimStep> SimDialSteps(const TSimConnection& AConnection);
+
+class TSimStore {
+ public:
+  explicit TSimStore(std::string ARuntimeDir);
+
+  // The state as last written; an absent file is an empty state.
+  DWORD Read(TSimStateData& AState) const;
+
+  // Runs AChange on the current state under the lock and writes the result
+  // when AChange returns 0; returns AChange's result or a failure to write.
+  DWORD Update(const std::function<DWORD(TSimStateData&)>& AChange);
+
+  // The text form of a state, and back. Lines that do not parse are skipped.
+  static std::string Format(const TSimStateData& AState);
+  static void Parse(const std::string& AText, TSimStateData& AState);
+
+ private:
+  std::string FDir;
+};
+
+}  // namespace dravik::ras

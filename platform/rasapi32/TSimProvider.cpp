@@ -1,0 +1,330 @@
+#include "TSimProvider.h"
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "SimClock.h"
+#include "TDialThreads.h"
+
+namespace dravik::ras {
+
+namespace {
+
+constexpr size_t MaxConnections = 4096;
+// How often a waiting dial looks whether its connection is still listed.
+constexpr int64_t CheckEveryNs = 50000000;
+
+template <size_t N>
+void CopyText(char (&AField)[N], const std::string& AText) {
+  std::memset(AField, 0, N);
+  std::memcpy(AField, AText.data(), std::min(AText.size(), N - 1));
+}
+
+bool IsListedNow(const TSimStore& AStore, HRASCONN AHandle) {
+  TSimStateData State;
+  if (AStore.Read(State) != ERROR_SUCCESS) return true;  // nothing known against it
+  const TSimConnection* Connection = State.Find(AHandle);
+  return Connection != nullptr && SimIsListed(*Connection, SimNowNs());
+}
+
+DWORD ReasonEnded(const TSimStore& AStore, HRASCONN AHandle) {
+  TSimStateData State;
+  AStore.Read(State);
+  for (auto Ended = State.Ended.rbegin(); Ended != State.Ended.rend(); ++Ended) {
+    if (Ended->Handle == AHandle) return Ended->Reason;
+  }
+  return ERROR_PORT_DISCONNECTED;
+}
+
+// Reports the dial of AConnection step by step; AFromStart: from its first
+// state, else (a dial that joined a connection on its way) from the state it
+// has reached.
+void Report(const TSimStore& AStore, const TSimConnection& AConnection,
+            const TDialNotifier& ANotifier, bool AFromStart, TDialThreads& AThreads) {
+  const std::vector<TSimStep> Steps = SimDialSteps(AConnection);
+  size_t First = 0;
+  if (!AFromStart) {
+    const int64_t Now = SimNowNs();
+    for (size_t Index = 0; Index < Steps.size(); ++Index) {
+      if (AConnection.StartNs + Steps[Index].AtNs <= Now) First = Index;
+    }
+  }
+  // Waits until the moment, watching the connection; false when the wait
+  // must end without a further report (the library stops, or the line went
+  // and that has been reported).
+  RASCONNSTATE Reached = Steps[First].State;
+  auto WaitFor = [&](int64_t AAtNs) {
+    for (;;) {
+      if (!AThreads.WaitUntil(AAtNs, CheckEveryNs)) return false;
+      if (!IsListedNow(AStore, AConnection.Handle)) {
+        ANotifier(WM_RASDIALEVENT, Reached, ReasonEnded(AStore, AConnection.Handle));
+        return false;
+      }
+      if (SimNowNs() >= AAtNs) return true;
+    }
+  };
+  for (size_t Index = First; Index < Steps.size(); ++Index) {
+    if (!WaitFor(AConnection.StartNs + Steps[Index].AtNs)) return;
+    Reached = Steps[Index].State;
+    ANotifier(WM_RASDIALEVENT, Reached, 0);
+  }
+  if (AConnection.FailCode == 0) return;
+  // A failing dial leaves the list when its time is up; until then it may
+  // still be hung up or cut.
+  const int64_t EndNs = AConnection.StartNs + AConnection.DialNs;
+  if (SimNowNs() < EndNs && !WaitFor(EndNs - 1)) return;
+  if (!AThreads.WaitUntil(EndNs, CheckEveryNs)) return;
+  ANotifier(WM_RASDIALEVENT, Reached, AConnection.FailCode);
+}
+
+}  // namespace
+
+TSimProvider::TSimProvider(const TRasPaths& APaths, std::string& AProblem)
+    : FPaths(APaths), FStore(APaths.RuntimeDir), FRandom(std::random_device()()) {
+  if (!EnsurePrivateDir(FPaths.ConfigDir, false, AProblem)) return;
+  EnsurePrivateDir(FPaths.RuntimeDir, true, AProblem);
+}
+
+DWORD TSimProvider::FindEntry(const std::string& AName, TSimEntry& AEntry) {
+  std::vector<TSimEntry> Entries;
+  const DWORD Result = TSimPhonebook::Load(FPaths.PhonebookFile, Entries);
+  if (Result != ERROR_SUCCESS) return Result;
+  const TSimEntry* Found = TSimPhonebook::Find(Entries, AName);
+  if (Found == nullptr) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
+  AEntry = *Found;
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimProvider::EnumEntries(std::vector<std::string>& AEntries) {
+  std::vector<TSimEntry> Entries;
+  const DWORD Result = TSimPhonebook::Load(FPaths.PhonebookFile, Entries);
+  if (Result != ERROR_SUCCESS) return Result;
+  AEntries.clear();
+  for (const TSimEntry& Entry : Entries) AEntries.push_back(Entry.Name);
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimProvider::GetEntryDialParams(RASDIALPARAMSA& AParams) {
+  TSimEntry Entry;
+  const DWORD Result = FindEntry(AParams.szEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  CopyText(AParams.szUserName, Entry.UserName);
+  CopyText(AParams.szPassword, Entry.Password);
+  return ERROR_SUCCESS;
+}
+
+std::string TSimProvider::NewAddress(const TSimStateData& AState, const std::string& AEntryName) {
+  const auto Last = AState.LastAddress.find(AEntryName);
+  std::lock_guard<std::mutex> Guard(FRandomLock);
+  for (;;) {
+    // Carrier-grade shared address space, as broadband providers hand out.
+    const uint32_t Value = 0x64400000u | (FRandom() & 0x003FFFFFu);
+    const uint32_t Last8 = Value & 0xFF;
+    if (Last8 == 0 || Last8 == 255) continue;
+    in_addr Address{htonl(Value)};
+    char Text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &Address, Text, sizeof Text);
+    if (std::strcmp(Text, PeerAddress) == 0) continue;
+    if (Last != AState.LastAddress.end() && Last->second == Text) continue;
+    bool InUse = false;
+    for (const TSimConnection& Connection : AState.Connections) {
+      InUse = InUse || Connection.Address == Text;
+    }
+    if (!InUse) return Text;
+  }
+}
+
+HRASCONN TSimProvider::NewHandle(TSimStateData& AState) {
+  HRASCONN Handle = AState.NextHandle;
+  while (Handle == 0 || AState.Find(Handle) != nullptr) ++Handle;
+  AState.NextHandle = Handle + 1 == 0 ? 1 : Handle + 1;
+  return Handle;
+}
+
+DWORD TSimProvider::Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
+                         HRASCONN& AHandle) {
+  const std::string Name = AParams.szEntryName;
+  TSimEntry Entry;
+  DWORD Result = FindEntry(Name, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  // Credentials other than the stored ones fail where the real line would:
+  // at authentication.
+  const bool Accepted =
+      Entry.UserName == AParams.szUserName && Entry.Password == AParams.szPassword;
+  TSimConnection Connection;
+  bool Joined = false;
+  Result = FStore.Update([&](TSimStateData& AState) -> DWORD {
+    // A second dial of an entry on its way up or connected joins that
+    // connection, as the line carries one session.
+    for (const TSimConnection& Existing : AState.Connections) {
+      if (Existing.EntryName == Name) {
+        Connection = Existing;
+        Joined = true;
+        return ERROR_SUCCESS;
+      }
+    }
+    if (AState.Connections.size() >= MaxConnections) return ERROR_PORT_NOT_AVAILABLE;
+    Connection.Handle = NewHandle(AState);
+    Connection.StartNs = SimNowNs();
+    Connection.DialNs = Entry.DialNs;
+    const auto FailNext = AState.FailNext.find(Name);
+    if (FailNext != AState.FailNext.end()) {
+      Connection.FailCode = FailNext->second;
+      AState.FailNext.erase(FailNext);
+    } else if (Entry.ErrorCode != 0) {
+      Connection.FailCode = Entry.ErrorCode;
+    } else if (!Accepted) {
+      Connection.FailCode = ERROR_AUTHENTICATION_FAILURE;
+    }
+    Connection.Address = NewAddress(AState, Name);
+    Connection.PeerAddress = PeerAddress;
+    Connection.EntryName = Name;
+    AState.LastAddress[Name] = Connection.Address;
+    AState.Connections.push_back(Connection);
+    return ERROR_SUCCESS;
+  });
+  if (Result != ERROR_SUCCESS) return Result;
+  AHandle = Connection.Handle;
+  if (ANotifier) {
+    TDialThreads::Instance().Launch([Store = FStore, Connection, Notifier = std::move(ANotifier),
+                                     Joined](TDialThreads& AThreads) {
+      Report(Store, Connection, Notifier, !Joined, AThreads);
+    });
+    return ERROR_SUCCESS;
+  }
+  return WaitForDial(Connection);
+}
+
+DWORD TSimProvider::WaitForDial(const TSimConnection& AConnection) {
+  const int64_t EndNs = AConnection.StartNs + AConnection.DialNs;
+  for (;;) {
+    const int64_t Now = SimNowNs();
+    if (Now >= EndNs) break;
+    std::this_thread::sleep_for(std::chrono::nanoseconds(std::min(EndNs - Now, CheckEveryNs)));
+    if (SimNowNs() < EndNs && !IsListedNow(FStore, AConnection.Handle)) {
+      return ReasonEnded(FStore, AConnection.Handle);
+    }
+  }
+  if (AConnection.FailCode != 0) return AConnection.FailCode;
+  if (!IsListedNow(FStore, AConnection.Handle)) return ReasonEnded(FStore, AConnection.Handle);
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimProvider::EndConnections(const std::function<bool(const TSimConnection&)>& AWhich,
+                                   DWORD AReason) {
+  return FStore.Update([&](TSimStateData& AState) -> DWORD {
+    std::vector<TSimConnection> Kept;
+    for (TSimConnection& Connection : AState.Connections) {
+      if (AWhich(Connection)) {
+        AState.Ended.push_back({Connection.Handle, AReason});
+      } else {
+        Kept.push_back(std::move(Connection));
+      }
+    }
+    if (Kept.size() == AState.Connections.size()) return ERROR_NO_CONNECTION;
+    AState.Connections = std::move(Kept);
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD TSimProvider::HangUp(HRASCONN AHandle) {
+  const DWORD Result = EndConnections(
+      [AHandle](const TSimConnection& AConnection) { return AConnection.Handle == AHandle; },
+      ERROR_USER_DISCONNECTION);
+  return Result == ERROR_NO_CONNECTION ? ERROR_INVALID_HANDLE : Result;
+}
+
+DWORD TSimProvider::EnumConnections(std::vector<RASCONNA>& AConnections) {
+  TSimStateData State;
+  const DWORD Result = FStore.Read(State);
+  if (Result != ERROR_SUCCESS) return Result;
+  const int64_t Now = SimNowNs();
+  AConnections.clear();
+  AConnections.reserve(State.Connections.size());
+  for (const TSimConnection& Connection : State.Connections) {
+    if (!SimIsListed(Connection, Now)) continue;
+    RASCONNA Record;
+    std::memset(&Record, 0, sizeof Record);
+    Record.dwSize = sizeof Record;
+    Record.hrasconn = Connection.Handle;
+    CopyText(Record.szEntryName, Connection.EntryName);
+    CopyText(Record.szDeviceType, DeviceType);
+    CopyText(Record.szDeviceName, DeviceName);
+    AConnections.push_back(Record);
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimProvider::GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) {
+  TSimStateData State;
+  const DWORD Result = FStore.Read(State);
+  if (Result != ERROR_SUCCESS) return Result;
+  const int64_t Now = SimNowNs();
+  const TSimConnection* Connection = State.Find(AHandle);
+  if (Connection == nullptr || !SimIsListed(*Connection, Now)) return ERROR_INVALID_HANDLE;
+  AStatus.rasconnstate = SimStateAt(*Connection, Now);
+  AStatus.dwError = 0;
+  CopyText(AStatus.szDeviceType, DeviceType);
+  CopyText(AStatus.szDeviceName, DeviceName);
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimProvider::GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) {
+  TSimStateData State;
+  const DWORD Result = FStore.Read(State);
+  if (Result != ERROR_SUCCESS) return Result;
+  const int64_t Now = SimNowNs();
+  const TSimConnection* Connection = State.Find(AHandle);
+  if (Connection == nullptr || !SimIsListed(*Connection, Now)) return ERROR_INVALID_HANDLE;
+  if (SimStateAt(*Connection, Now) != RASCS_Connected) return ERROR_PROJECTION_NOT_COMPLETE;
+  AProjection.dwError = 0;
+  CopyText(AProjection.szIpAddress, Connection->Address);
+  CopyText(AProjection.szServerIpAddress, Connection->PeerAddress);
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimProvider::DropEntry(const std::string& AEntryName) {
+  TSimEntry Entry;
+  const DWORD Result = FindEntry(AEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  return EndConnections(
+      [&AEntryName](const TSimConnection& AConnection) {
+        return AConnection.EntryName == AEntryName;
+      },
+      ERROR_PORT_DISCONNECTED);
+}
+
+DWORD TSimProvider::FailNextDial(const std::string& AEntryName, DWORD ACode) {
+  TSimEntry Entry;
+  const DWORD Result = FindEntry(AEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  return FStore.Update([&](TSimStateData& AState) -> DWORD {
+    AState.FailNext[AEntryName] = ACode;
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD TSimProvider::AddConnected(const std::string& AEntryName, DWORD ACount) {
+  TSimEntry Entry;
+  const DWORD Result = FindEntry(AEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  return FStore.Update([&](TSimStateData& AState) -> DWORD {
+    if (AState.Connections.size() + ACount > MaxConnections) return ERROR_PORT_NOT_AVAILABLE;
+    for (DWORD Index = 0; Index < ACount; ++Index) {
+      TSimConnection Connection;
+      Connection.Handle = NewHandle(AState);
+      Connection.StartNs = SimNowNs();
+      Connection.Address = NewAddress(AState, AEntryName);
+      Connection.PeerAddress = PeerAddress;
+      Connection.EntryName = AEntryName;
+      AState.LastAddress[AEntryName] = Connection.Address;
+      AState.Connections.push_back(std::move(Connection));
+    }
+    return ERROR_SUCCESS;
+  });
+}
+
+}  // namespace dravik::ras

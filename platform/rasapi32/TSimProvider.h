@@ -1,0 +1,58 @@
+#pragma once
+
+// The simulated dial-up service: a phonebook file and a runtime state shared
+// by every process of the user (see SimPhonebook.h and SimState.h).
+
+#include <functional>
+#include <mutex>
+#include <random>
+#include <string>
+
+#include "RasPaths.h"
+#include "RasProvider.h"
+#include "SimPhonebook.h"
+#include "SimState.h"
+
+namespace dravik::ras {
+
+class TSimProvider : public RasProvider {
+ public:
+  // The device every simulated connection runs on.
+  static constexpr const char* DeviceType = "PPPoE";
+  static constexpr const char* DeviceName = "Simulated PPPoE line";
+  static constexpr const char* PeerAddress = "100.64.0.1";
+
+  // Prepares the folders; on failure AProblem says why and the provider must
+  // not be used.
+  TSimProvider(const TRasPaths& APaths, std::string& AProblem);
+
+  std::string Name() const override { return "sim"; }
+  DWORD EnumEntries(std::vector<std::string>& AEntries) override;
+  DWORD GetEntryDialParams(RASDIALPARAMSA& AParams) override;
+  DWORD Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier, HRASCONN& AHandle) override;
+  DWORD HangUp(HRASCONN AHandle) override;
+  DWORD EnumConnections(std::vector<RASCONNA>& AConnections) override;
+  DWORD GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) override;
+  DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) override;
+  DWORD DropEntry(const std::string& AEntryName) override;
+  DWORD FailNextDial(const std::string& AEntryName, DWORD ACode) override;
+  DWORD AddConnected(const std::string& AEntryName, DWORD ACount) override;
+
+ private:
+  DWORD FindEntry(const std::string& AName, TSimEntry& AEntry);
+  // A fresh address for the entry: not its last one, not one in use.
+  std::string NewAddress(const TSimStateData& AState, const std::string& AEntryName);
+  static HRASCONN NewHandle(TSimStateData& AState);
+  // Ends the connection; AReason is what a dialler waiting for it reports.
+  DWORD EndConnections(const std::function<bool(const TSimConnection&)>& AWhich, DWORD AReason);
+
+  // Waits in the caller's thread until the dial has connected or failed.
+  DWORD WaitForDial(const TSimConnection& AConnection);
+
+  TRasPaths FPaths;
+  TSimStore FStore;
+  std::mutex FRandomLock;
+  std::mt19937 FRandom;
+};
+
+}  // namespace dravik::ras
