@@ -23,11 +23,15 @@ void CopyText(char (&AField)[N], const std::string& AText) {
   std::memcpy(AField, AText.data(), std::min(AText.size(), N - 1));
 }
 
-bool IsListedNow(const TSimStore& AStore, HRASCONN AHandle) {
+// Whether the connection has left the list before its dial was over: hung
+// up or cut. A failing dial that leaves the list when its time is up has
+// not; nor does a failure to read count against it.
+bool EndedEarly(const TSimStore& AStore, const TSimConnection& AConnection) {
+  const int64_t Before = SimNowNs();
   TSimStateData State;
-  if (AStore.Read(State) != ERROR_SUCCESS) return true;  // nothing known against it
-  const TSimConnection* Connection = State.Find(AHandle);
-  return Connection != nullptr && SimIsListed(*Connection, SimNowNs());
+  if (AStore.Read(State) != ERROR_SUCCESS) return false;
+  if (State.Find(AConnection.Handle) != nullptr) return false;
+  return AConnection.FailCode == 0 || Before < AConnection.StartNs + AConnection.DialNs;
 }
 
 DWORD ReasonEnded(const TSimStore& AStore, HRASCONN AHandle) {
@@ -59,7 +63,7 @@ void Report(const TSimStore& AStore, const TSimConnection& AConnection,
   auto WaitFor = [&](int64_t AAtNs) {
     for (;;) {
       if (!AThreads.WaitUntil(AAtNs, CheckEveryNs)) return false;
-      if (!IsListedNow(AStore, AConnection.Handle)) {
+      if (EndedEarly(AStore, AConnection)) {
         ANotifier(WM_RASDIALEVENT, Reached, ReasonEnded(AStore, AConnection.Handle));
         return false;
       }
@@ -72,11 +76,8 @@ void Report(const TSimStore& AStore, const TSimConnection& AConnection,
     ANotifier(WM_RASDIALEVENT, Reached, 0);
   }
   if (AConnection.FailCode == 0) return;
-  // A failing dial leaves the list when its time is up; until then it may
-  // still be hung up or cut.
-  const int64_t EndNs = AConnection.StartNs + AConnection.DialNs;
-  if (SimNowNs() < EndNs && !WaitFor(EndNs - 1)) return;
-  if (!AThreads.WaitUntil(EndNs, CheckEveryNs)) return;
+  // Until its time is up a failing dial may still be hung up or cut.
+  if (!WaitFor(AConnection.StartNs + AConnection.DialNs)) return;
   ANotifier(WM_RASDIALEVENT, Reached, AConnection.FailCode);
 }
 
@@ -204,13 +205,10 @@ DWORD TSimProvider::WaitForDial(const TSimConnection& AConnection) {
     const int64_t Now = SimNowNs();
     if (Now >= EndNs) break;
     std::this_thread::sleep_for(std::chrono::nanoseconds(std::min(EndNs - Now, CheckEveryNs)));
-    if (SimNowNs() < EndNs && !IsListedNow(FStore, AConnection.Handle)) {
-      return ReasonEnded(FStore, AConnection.Handle);
-    }
+    if (EndedEarly(FStore, AConnection)) return ReasonEnded(FStore, AConnection.Handle);
   }
-  if (AConnection.FailCode != 0) return AConnection.FailCode;
-  if (!IsListedNow(FStore, AConnection.Handle)) return ReasonEnded(FStore, AConnection.Handle);
-  return ERROR_SUCCESS;
+  if (EndedEarly(FStore, AConnection)) return ReasonEnded(FStore, AConnection.Handle);
+  return AConnection.FailCode;
 }
 
 DWORD TSimProvider::EndConnections(const std::function<bool(const TSimConnection&)>& AWhich,
