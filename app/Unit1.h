@@ -1,12 +1,95 @@
 #pragma once
 
 #include <QWidget>
+#include <cstdint>
+#include <exception>
+#include <string>
 
+#include "CPRasMonitor.h"
+#include "IniFileName.h"
+#include "RASManager.h"
 #include "TComponent.h"
+#include "TTimer.h"
+#include "ui_Unit1.h"
 
-// The main window.
-class TForm1 : public QWidget, public TComponent {
+class QCloseEvent;
+
+// The main window: the entry list with the entry's stored credentials, the
+// manual connect and disconnect, the timed reconnect cycle, the address field
+// and the event log. It owns every working component of the program.
+class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   Q_OBJECT
  public:
-  explicit TForm1(QWidget* AParent = nullptr);
+  // The settings file lives beside AExePath (the running executable unless a
+  // caller names another). Creating the window applies the components'
+  // stored values and runs FormCreate; a stored value the platform refuses
+  // (the monitor without its dial-up library) ends the creation with its
+  // exception.
+  explicit TForm1(const std::string& AExePath = ExecutablePath(), QWidget* AParent = nullptr);
+  ~TForm1() override;
+
+  // The non-visual components, under their designed names.
+  TTimer* Timer1 = nullptr;
+  TTimer* Timer2 = nullptr;
+  TRASManager* rasm1 = nullptr;
+  TRasMonitor* Ras = nullptr;
+
+  // The settings file's name without directory, worked out by FormCreate.
+  const std::string& IniFileName() const { return FIniFileName; }
+  // Where the settings file is read and written.
+  std::string SettingsFilePath() const;
+
+  void FormCreate(TObject* ASender);
+  // Writes the settings; an exception abandons the close.
+  void FormClose(TObject* ASender);
+  void ComboBox1Change(TObject* ASender);
+  // The connect action: re-reads the phonebook and dials its first entry
+  // unless the dialler's entry is connected.
+  void msendClick(TObject* ASender);
+  // The disconnect action: hangs up only while the entry is connected.
+  void mstopClick(TObject* ASender);
+  void rasm1Error(TObject* ASender, int AError);
+
+  // The reconnect cycle: Timer1 ends the online phase, Timer2 the offline one.
+  void CheckBox1Click(TObject* ASender);
+  void Timer1Timer(TObject* ASender);
+  void Timer2Timer(TObject* ASender);
+  void RasRasConnected(TObject* ASender, TRasConnectionDetails AConnectionDetails);
+  void RasRasDisconnected(TObject* ASender, TRasConnectionDetails AConnectionDetails);
+
+  // Hides the window to the notification area; the tray menu's item N2.
+  void N2Click(TObject* ASender);
+
+  // More lines than this, after a disconnect line, empty the log.
+  static constexpr int MaxLogLines = 500;
+
+  // A timer interval from a spin value in seconds: the product in signed
+  // 32-bit arithmetic, read as unsigned milliseconds (-1 gives 4294966296).
+  static uint32_t IntervalOf(int32_t ASeconds);
+
+ public slots:
+  // The controls' signals reach the handlers through these; an exception
+  // never unwinds through the toolkit.
+  void msendClick();
+  void mstopClick();
+  void ComboBox1Change();
+  void CheckBox1Click();
+
+ protected:
+  void closeEvent(QCloseEvent* AEvent) override;
+
+ private:
+  void ApplyStoredValues();
+  void RunFromControl(void (TForm1::*AHandler)(TObject*));
+  void SetCheckBox1Checked(bool AChecked);
+  void FillEntryList();
+  void ShowAddress();
+
+  std::string FExePath;
+  std::string FIniFileName;
+  // While FormCreate changes the check box, an exception of the click handler
+  // is kept here and raised again in FormCreate, as if the handler had been
+  // called directly.
+  bool FKeepControlError = false;
+  std::exception_ptr FControlError;
 };
