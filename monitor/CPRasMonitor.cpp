@@ -1,13 +1,212 @@
 #include "CPRasMonitor.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "CPRasMiniApi.h"
 #include "Exception.h"
 #include "TTimer.h"
+#include "Winsock.h"
 
-TRasMonitor::TRasMonitor(TComponent* AOwner) : TComponent(AOwner) { FPollTimer = new TTimer(this); }
-TRasMonitor::~TRasMonitor() = default;
-void TRasMonitor::Loaded() { TComponent::Loaded(); }
-void TRasMonitor::SetEnabled(bool) {
-  throw Exception("RASAPI Not Loaded, unable to access RAS Functions");
+namespace {
+
+// The connection buffer of one poll: more connections than this make the
+// listing fail.
+constexpr DWORD PollCapacity = 8;
+constexpr int HostNameSize = 255;
+
+// The module's start and end steps: the socket layer, version 1.1.
+struct TUnitLifetime {
+  WSADATA Data{};
+  TUnitLifetime() { WSAStartup(0x0101, &Data); }
+  ~TUnitLifetime() { WSACleanup(); }
+} UnitLifetime;
+
+bool ReadHostName(std::string& AName) {
+  char Buffer[HostNameSize + 1] = {};
+  if (gethostname(Buffer, HostNameSize) == SOCKET_ERROR) return false;
+  AName.assign(Buffer, strnlen(Buffer, HostNameSize));
+  return true;
 }
-void TRasMonitor::PollConnections(TObject*) {}
-std::string StateText(RASCONNSTATE, DWORD) { return {}; }
+
+// Empty when the host's name cannot be read or resolves to no IPv4 address.
+std::string QueryLocalIP() {
+  std::string Name;
+  if (!ReadHostName(Name)) return {};
+  const hostent* Host = gethostbyname(Name.c_str());
+  if (Host == nullptr || Host->h_length != 4 || Host->h_addr_list == nullptr ||
+      Host->h_addr_list[0] == nullptr)
+    return {};
+  const auto* Bytes = reinterpret_cast<const unsigned char*>(Host->h_addr_list[0]);
+  char Text[16];
+  std::snprintf(Text, sizeof(Text), "%u.%u.%u.%u", Bytes[0], Bytes[1], Bytes[2], Bytes[3]);
+  return Text;
+}
+
+std::string QueryLocalHost() {
+  std::string Name;
+  return ReadHostName(Name) ? Name : std::string();
+}
+
+template <size_t N>
+void CopyField(char (&ATarget)[N], const char (&ASource)[N]) {
+  std::memcpy(ATarget, ASource, N);
+}
+
+}  // namespace
+
+TRasMonitor::TRasMonitor(TComponent* AOwner) : TComponent(AOwner) {
+  FPollTimer = new TTimer(this);
+  FPollTimer->SetEnabled(false);
+  FPollTimer->SetInterval(1000);
+  FPollTimer->OnTimer.Bind(this, &TRasMonitor::PollConnections);
+  FEnabled = false;
+  FPollInterval = 1000;
+  FOnline = false;
+  FRasApiLoaded = false;
+  FCurrentHandle = 0;
+  std::memset(&FConnectionDetails, 0, sizeof(FConnectionDetails));
+  FLocalIP = QueryLocalIP();
+  FLocalHost = QueryLocalHost();
+  FRasApiLoaded = CPRasMiniApi::LoadRasApi();
+}
+
+TRasMonitor::~TRasMonitor() {
+  FPollTimer->SetEnabled(false);
+  delete FPollTimer;
+  FPollTimer = nullptr;
+}
+
+void TRasMonitor::Loaded() { TComponent::Loaded(); }
+
+void TRasMonitor::SetEnabled(bool AEnabled) {
+  if (Designing()) return;
+  if (!FRasApiLoaded) throw Exception("RASAPI Not Loaded, unable to access RAS Functions");
+  if (AEnabled == FEnabled) return;
+  FEnabled = AEnabled;
+  if (FEnabled) {
+    // A negative interval reads as its unsigned value, as the timer takes it.
+    FPollTimer->SetInterval(static_cast<uint32_t>(FPollInterval));
+    FPollTimer->SetEnabled(true);
+  } else {
+    FPollTimer->SetEnabled(false);
+  }
+}
+
+void TRasMonitor::PollConnections(TObject*) {
+  std::memset(&FConnectionDetails, 0, sizeof(FConnectionDetails));
+  RASCONNA Connections[PollCapacity] = {};
+  Connections[0].dwSize = sizeof(RASCONNA);
+  DWORD Size = sizeof(Connections);
+  DWORD Count = 0;
+  RASCONNSTATUSA Status;
+  std::memset(&Status, 0, sizeof(Status));
+  Status.dwSize = sizeof(RASCONNSTATUSA);
+
+  if (CPRasMiniApi::RasEnumConnectionsA(Connections, &Size, &Count) != 0) {
+    // Also when more than eight connections are listed: offline, silently.
+    FOnline = false;
+    return;
+  }
+  if (Count == 0) {
+    if (FOnline) {
+      FOnline = false;
+      OnRasDisconnected(this, FConnectionDetails);
+    }
+    return;
+  }
+
+  // Only the first listed connection counts.
+  const RASCONNA& First = Connections[0];
+  FCurrentHandle = First.hrasconn;
+  // A failed (or missing) status call leaves the block zero: state 0, no error.
+  if (CPRasMiniApi::RasGetConnectStatusA != nullptr)
+    CPRasMiniApi::RasGetConnectStatusA(FCurrentHandle, &Status);
+  const std::string Text = StateText(Status.rasconnstate, Status.dwError);
+  FConnectionDetails.StatusText.Assign(Text);
+  FConnectionDetails.Handle = FCurrentHandle;
+  CopyField(FConnectionDetails.EntryName, First.szEntryName);
+  CopyField(FConnectionDetails.DeviceType, First.szDeviceType);
+  CopyField(FConnectionDetails.DeviceName, First.szDeviceName);
+
+  if (FOnline) return;
+  if (Status.rasconnstate == RASCS_Connected) {
+    FOnline = true;
+    RASPPPIPA Projection;
+    std::memset(&Projection, 0, sizeof(Projection));
+    Projection.dwSize = sizeof(RASPPPIPA);
+    DWORD ProjectionSize = sizeof(RASPPPIPA);
+    if (CPRasMiniApi::RasGetProjectionInfoA != nullptr &&
+        CPRasMiniApi::RasGetProjectionInfoA(FCurrentHandle, RASP_PppIp, &Projection,
+                                            &ProjectionSize) == 0) {
+      CopyField(FConnectionDetails.IPAddress, Projection.szIpAddress);
+      CopyField(FConnectionDetails.ServerIPAddress, Projection.szServerIpAddress);
+    }
+    OnRasConnected(this, FConnectionDetails);
+  }
+  if (!Text.empty()) OnRasStatusChanged(this, FConnectionDetails, Text);
+}
+
+std::string StateText(RASCONNSTATE AState, DWORD AError) {
+  if (AError != 0) return "ERRROR";
+  switch (AState) {
+    case RASCS_OpenPort:
+      return "Opening port";
+    case RASCS_PortOpened:
+      return "Port opened";
+    case RASCS_ConnectDevice:
+      return "Connecting device";
+    case RASCS_DeviceConnected:
+      return "Device connected";
+    case RASCS_AllDevicesConnected:
+      return "All devices connected";
+    case RASCS_Authenticate:
+      return "Start authenticating";
+    case RASCS_AuthNotify:
+      return "Authentication: notify";
+    case RASCS_AuthRetry:
+      return "Authentication: retry";
+    case RASCS_AuthCallback:
+      return "Authentication: callback";
+    case RASCS_AuthChangePassword:
+      return "Authentication: change password";
+    case RASCS_AuthProject:
+      return "Authentication: projecting";
+    case RASCS_AuthLinkSpeed:
+      return "Authentication: link speed";
+    case RASCS_AuthAck:
+      return "Authentication: acknowledge";
+    case RASCS_ReAuthenticate:
+      return "Authentication: reauthenticate";
+    case RASCS_Authenticated:
+      return "Authenticated";
+    case RASCS_PrepareForCallback:
+      return "Preparing for callback";
+    case RASCS_WaitForModemReset:
+      return "Waiting for modem reset";
+    case RASCS_WaitForCallback:
+      return "Waiting for callback";
+    case RASCS_Projected:
+      return "Projected";
+    case RASCS_StartAuthentication:
+      return "Start authentication";
+    case RASCS_CallbackComplete:
+      return "Callback complete";
+    case RASCS_LogonNetwork:
+      return "Logging on network";
+    case RASCS_Interactive:
+      return "Interactive";
+    case RASCS_RetryAuthentication:
+      return "Retry Authentication";
+    case RASCS_CallbackSetByCaller:
+      return "Callback set by caller";
+    case RASCS_PasswordExpired:
+      return "Password expired";
+    case RASCS_Connected:
+      return "Connected";
+    case RASCS_Disconnected:
+      return "Disconnected";
+    default:
+      return {};
+  }
+}
