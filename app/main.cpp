@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 #include "TApplication.h"
@@ -23,6 +24,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   TGuiApplication App(argc, argv);
+  // For tests that run the program unattended: every box is answered at once
+  // and its text goes to the standard error instead.
+  const char* AnswerBoxes = std::getenv("DRAVIK_TEST_ANSWER_BOXES");
+  if (AnswerBoxes != nullptr && std::strcmp(AnswerBoxes, "1") == 0) {
+    SetModalAnswerer([](const TModalRequest& ARequest) {
+      std::fprintf(stderr, "dravik: box: %s\n", ARequest.Text.c_str());
+      return static_cast<int>(mrOk);
+    });
+  }
   try {
     Application().SetTitle("【Dravik】 V2.0");
     TForm1 Form1;
