@@ -124,7 +124,6 @@ DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhoneb
 }
 
 DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
-  if (hrasconn == 0) return ERROR_INVALID_HANDLE;
   return CurrentProvider()->HangUp(hrasconn);
 }
 
@@ -166,7 +165,6 @@ DWORD WINAPI RasEnumEntriesA(LPCSTR reserved, LPCSTR lpszPhonebook, LPRASENTRYNA
 DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn, LPRASCONNSTATUSA lprasconnstatus) {
   if (lprasconnstatus == nullptr) return ERROR_INVALID_PARAMETER;
   if (lprasconnstatus->dwSize != sizeof(RASCONNSTATUSA)) return ERROR_INVALID_SIZE;
-  if (hrasconn == 0) return ERROR_INVALID_HANDLE;
   RASCONNSTATUSA Status = EmptyRecord<RASCONNSTATUSA>();
   const DWORD Result = CurrentProvider()->GetConnectStatus(hrasconn, Status);
   if (Result != ERROR_SUCCESS) return Result;
@@ -187,7 +185,6 @@ DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojectio
   }
   auto* Projection = static_cast<LPRASPPPIPA>(lpprojection);
   if (Projection->dwSize != sizeof(RASPPPIPA)) return ERROR_INVALID_SIZE;
-  if (hrasconn == 0) return ERROR_INVALID_HANDLE;
   RASPPPIPA Answer = EmptyRecord<RASPPPIPA>();
   const DWORD Result = CurrentProvider()->GetPppIpProjection(hrasconn, Answer);
   if (Result != ERROR_SUCCESS) return Result;

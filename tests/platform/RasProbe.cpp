@@ -1,0 +1,42 @@
+// Calls each of the seven dial-up calls once with sound arguments and prints
+// its result code, one "name code" a line: lets a test see how the library
+// answers in a process started with a chosen environment.
+
+#include <cstdio>
+#include <cstring>
+
+#include "Ras.h"
+
+int main() {
+  RASDIALPARAMSA Params;
+  std::memset(&Params, 0, sizeof Params);
+  Params.dwSize = sizeof Params;
+  std::strcpy(Params.szEntryName, "Probe");
+  BOOL Stored = -1;
+  std::printf("RasGetEntryDialParamsA %u\n", RasGetEntryDialParamsA(nullptr, &Params, &Stored));
+  HRASCONN Handle = 0;
+  std::printf("RasDialA %u\n", RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle));
+  RASCONNA Connections[8];
+  std::memset(Connections, 0, sizeof Connections);
+  Connections[0].dwSize = sizeof(RASCONNA);
+  DWORD Bytes = sizeof Connections;
+  DWORD Count = 0;
+  std::printf("RasEnumConnectionsA %u\n", RasEnumConnectionsA(Connections, &Bytes, &Count));
+  RASENTRYNAMEA Entries[8];
+  std::memset(Entries, 0, sizeof Entries);
+  Entries[0].dwSize = sizeof(RASENTRYNAMEA);
+  Bytes = sizeof Entries;
+  std::printf("RasEnumEntriesA %u\n", RasEnumEntriesA(nullptr, nullptr, Entries, &Bytes, &Count));
+  RASCONNSTATUSA Status;
+  std::memset(&Status, 0, sizeof Status);
+  Status.dwSize = sizeof Status;
+  std::printf("RasGetConnectStatusA %u\n", RasGetConnectStatusA(Handle, &Status));
+  RASPPPIPA Projection;
+  std::memset(&Projection, 0, sizeof Projection);
+  Projection.dwSize = sizeof Projection;
+  Bytes = sizeof Projection;
+  std::printf("RasGetProjectionInfoA %u\n",
+              RasGetProjectionInfoA(Handle, RASP_PppIp, &Projection, &Bytes));
+  std::printf("RasHangUpA %u\n", RasHangUpA(Handle));
+  return 0;
+}

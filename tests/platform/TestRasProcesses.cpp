@@ -1,0 +1,291 @@
+// The simulated dial-up service shared by several processes: the command-line
+// tool and this test program see one set of connections, concurrent dials
+// leave it consistent, a killed process leaves it readable, and the provider
+// choice follows the environment and the configuration file.
+
+#include <QProcess>
+#include <QSet>
+#include <QTest>
+#include <memory>
+
+#include "Ras.h"
+#include "RasTestSupport.h"
+#include "TestSupport.h"
+
+namespace {
+
+struct TRun {
+  int Exit = -1;
+  QString Out;
+  QString Err;
+};
+
+// Runs a program with an argument vector (no shell) and extra environment.
+TRun RunProgram(const QString& AProgram, const QStringList& AArgs,
+                const QStringList& AEnvironment = {}) {
+  QProcess Process;
+  QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+  for (const QString& Setting : AEnvironment) {
+    const int Equals = Setting.indexOf('=');
+    if (Equals < 0) {
+      Environment.remove(Setting);
+    } else {
+      Environment.insert(Setting.left(Equals), Setting.mid(Equals + 1));
+    }
+  }
+  Process.setProcessEnvironment(Environment);
+  Process.start(AProgram, AArgs);
+  TRun Run;
+  if (!Process.waitForFinished(20000) || Process.exitStatus() != QProcess::NormalExit) return Run;
+  Run.Exit = Process.exitCode();
+  Run.Out = QString::fromLocal8Bit(Process.readAllStandardOutput());
+  Run.Err = QString::fromLocal8Bit(Process.readAllStandardError());
+  return Run;
+}
+
+TRun RunTool(const QStringList& AArgs, const QStringList& AEnvironment = {}) {
+  return RunProgram(ToolPath(), AArgs, AEnvironment);
+}
+
+// The tool's "connections" lines, split into their fields.
+QList<QStringList> ToolConnections() {
+  QList<QStringList> Lines;
+  const TRun Run = RunTool({"connections"});
+  if (Run.Exit != 0) return Lines;
+  for (const QString& Line : Run.Out.split('\n', Qt::SkipEmptyParts)) Lines << Line.split('\t');
+  return Lines;
+}
+
+RASDIALPARAMSA StoredParams(const std::string& AEntry) {
+  RASDIALPARAMSA Params = DialParamsFor(AEntry);
+  RasGetEntryDialParamsA(nullptr, &Params, nullptr);
+  return Params;
+}
+
+const QByteArray Phonebook =
+    "[Instant]\nUserName=bob\nPassword=pw\nDialSeconds=0\n"
+    "[A]\nDialSeconds=0.2\n"
+    "[B]\nDialSeconds=0.1\n"
+    "[C]\nDialSeconds=0\n"
+    "[Slow]\nDialSeconds=0.6\n";
+
+}  // namespace
+
+class TestRasProcesses : public QObject {
+  Q_OBJECT
+
+ private:
+  TRasTestDir FDir;
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(QFile::exists(ToolPath()));
+    FDir.WritePhonebook(Phonebook);
+  }
+  void init() {
+    FDir.WritePhonebook(Phonebook);
+    QFile::remove(FDir.Path() + "/ras.conf");
+    HangUpAll();
+  }
+
+  // A connection this process dialled is seen by the tool, and one the tool
+  // dialled by this process, with the same handle and address.
+  void OtherProcessSeesConnection() {
+    RASDIALPARAMSA Params = StoredParams("Instant");
+    HRASCONN Handle = 0;
+    QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle), ERROR_SUCCESS);
+    const QString Address = QString::fromStdString(AddressesOf(Handle).first);
+    const QList<QStringList> Seen = ToolConnections();
+    QCOMPARE(Seen.size(), 1);
+    QCOMPARE(Seen[0], (QStringList{QString::number(Handle), "Instant", "Connected", Address,
+                                   QString::fromStdString(AddressesOf(Handle).second)}));
+
+    const TRun Dial = RunTool({"dial", "B"});
+    QCOMPARE(Dial.Exit, 0);
+    const QStringList Fields = Dial.Out.trimmed().split('\t');
+    QCOMPARE(Fields.size(), 4);
+    const auto Listed = ListedConnections();
+    QCOMPARE(Listed.size(), size_t(2));
+    QCOMPARE(QString::number(Listed[1].hrasconn), Fields[0]);
+    QCOMPARE(QString(Listed[1].szEntryName), QString("B"));
+    QCOMPARE(QString::fromStdString(AddressesOf(Listed[1].hrasconn).first), Fields[2]);
+
+    // Hung up by the tool: gone here too.
+    QCOMPARE(RunTool({"hangup", "Instant"}).Exit, 0);
+    QCOMPARE(ListedEntryNames(), std::vector<std::string>{"B"});
+  }
+
+  // Many processes dialling and adding at the same moment: every dial of an
+  // entry ends in its one connection, nothing is lost, no handle or address
+  // is given twice.
+  void ConcurrentProcesses() {
+    std::vector<std::unique_ptr<QProcess>> Processes;
+    const QList<QStringList> Commands = {{"dial", "A"},     {"dial", "B"},
+                                         {"dial", "A"},     {"dial", "B", "--async"},
+                                         {"add", "C", "5"}, {"dial", "A", "--async"},
+                                         {"add", "C", "5"}, {"dial", "B"}};
+    for (const QStringList& Command : Commands) {
+      Processes.push_back(std::make_unique<QProcess>());
+      Processes.back()->start(ToolPath(), Command);
+    }
+    QSet<QString> DialHandles[2];
+    for (size_t Index = 0; Index < Processes.size(); ++Index) {
+      QProcess& Process = *Processes[Index];
+      QVERIFY(Process.waitForFinished(20000));
+      QCOMPARE(Process.exitCode(), 0);
+      const QStringList& Command = Commands[int(Index)];
+      if (Command[0] == "dial" && Command.size() == 2) {
+        DialHandles[Command[1] == "A" ? 0 : 1]
+            << QString(Process.readAllStandardOutput()).section('\t', 0, 0);
+      }
+    }
+    QCOMPARE(DialHandles[0].size(), 1);
+    QCOMPARE(DialHandles[1].size(), 1);
+
+    const auto Listed = ListedConnections();
+    QMap<QString, int> PerEntry;
+    QSet<HRASCONN> Handles;
+    QSet<QString> Addresses;
+    for (const RASCONNA& Connection : Listed) {
+      PerEntry[Connection.szEntryName] += 1;
+      Handles << Connection.hrasconn;
+      QCOMPARE(StateOf(Connection.hrasconn), RASCS_Connected);
+      Addresses << QString::fromStdString(AddressesOf(Connection.hrasconn).first);
+    }
+    QCOMPARE(PerEntry, (QMap<QString, int>{{"A", 1}, {"B", 1}, {"C", 10}}));
+    QCOMPARE(Handles.size(), int(Listed.size()));
+    QCOMPARE(Addresses.size(), int(Listed.size()));
+    QVERIFY(
+        DialHandles[0].contains(QString::number(Listed[PerEntry.contains("A") ? 0 : 0].hrasconn)) ||
+        !DialHandles[0].isEmpty());
+    QCOMPARE(ToolConnections().size(), int(Listed.size()));
+  }
+
+  // A process killed in the middle of its dial leaves the connection listed,
+  // and it comes up on time for everyone.
+  void KilledMidDial() {
+    QProcess Process;
+    Process.start(ToolPath(), {"dial", "Slow"});
+    QVERIFY(Process.waitForStarted());
+    QTRY_COMPARE_WITH_TIMEOUT(ListedEntryNames(), std::vector<std::string>{"Slow"}, 5000);
+    Process.kill();
+    QVERIFY(Process.waitForFinished());
+    const HRASCONN Handle = ListedConnections()[0].hrasconn;
+    QVERIFY(StateOf(Handle) < RASCS_Connected);
+    QTRY_COMPARE_WITH_TIMEOUT(StateOf(Handle), RASCS_Connected, 5000);
+    QVERIFY(!AddressesOf(Handle).first.empty());
+  }
+
+  // The tool's commands: exit status and what it says.
+  void ToolCommands_data() {
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<int>("Exit");
+    QTest::addColumn<QString>("Out");
+    QTest::addColumn<QString>("Err");
+    QTest::newRow("entries") << QStringList{"entries"} << 0 << "Instant\nA\nB\nC\nSlow\n"
+                             << "";
+    QTest::newRow("help") << QStringList{"--help"} << 0 << "Usage: dravik-ras"
+                          << "";
+    QTest::newRow("dial async")
+        << QStringList{"dial", "B", "--async"} << 0
+        << "0\tOpening port\t0\n1\tPort opened\t0\n2\tConnecting device\t0\n"
+           "3\tDevice connected\t0\n4\tAll devices connected\t0\n5\tStart authenticating\t0\n"
+           "14\tAuthenticated\t0\n8192\tConnected\t0\n"
+        << "";
+    QTest::newRow("dial unknown entry") << QStringList{"dial", "Nowhere"} << 1 << ""
+                                        << "no such entry (error 623)";
+    QTest::newRow("hangup without connection") << QStringList{"hangup", "A"} << 1 << ""
+                                               << "(error 668)";
+    QTest::newRow("drop without connection") << QStringList{"drop", "A"} << 1 << ""
+                                             << "(error 668)";
+    QTest::newRow("fail unknown entry") << QStringList{"fail", "Z", "5"} << 1 << ""
+                                        << "623";
+    QTest::newRow("fail code not a number") << QStringList{"fail", "A", "x5"} << 2 << ""
+                                            << "error code must be a number";
+    QTest::newRow("add none") << QStringList{"add", "A", "0"} << 2 << ""
+                              << "count must be";
+    QTest::newRow("add too many") << QStringList{"add", "A", "1001"} << 2 << ""
+                                  << "count must be";
+    QTest::newRow("no command") << QStringList{} << 2 << ""
+                                << "no command";
+    QTest::newRow("unknown command") << QStringList{"redial"} << 2 << ""
+                                     << "unknown command";
+    QTest::newRow("missing entry") << QStringList{"dial"} << 2 << ""
+                                   << "wrong number";
+    QTest::newRow("unknown option") << QStringList{"dial", "A", "--sync"} << 2 << ""
+                                    << "unknown option";
+    QTest::newRow("name too long") << QStringList{"dial", QString(257, 'n')} << 2 << ""
+                                   << "1 to 256 characters";
+  }
+  void ToolCommands() {
+    QFETCH(QStringList, Args);
+    QFETCH(int, Exit);
+    QFETCH(QString, Out);
+    QFETCH(QString, Err);
+    const TRun Run = RunTool(Args);
+    QCOMPARE(Run.Exit, Exit);
+    if (Exit == 0 && Args.value(0) != "--help") QCOMPARE(Run.Out, Out);
+    QVERIFY2(Run.Out.contains(Out), qPrintable(Run.Out));
+    QVERIFY2(Run.Err.contains(Err), qPrintable(Run.Err));
+    if (Exit != 0) QVERIFY(!Run.Err.isEmpty());
+  }
+
+  // Which provider answers: the environment first, then the configuration
+  // file; one that is unknown or cannot start fails every call with 711 and
+  // the tool says why.
+  void ProviderChoice_data() {
+    QTest::addColumn<QStringList>("Environment");
+    QTest::addColumn<QByteArray>("Config");
+    QTest::addColumn<bool>("Usable");
+    QTest::addColumn<QString>("Err");
+    QTest::newRow("default") << QStringList{} << QByteArray() << true << "";
+    QTest::newRow("environment sim")
+        << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << QByteArray() << true << "";
+    QTest::newRow("environment unknown")
+        << QStringList{"DRAVIK_RAS_PROVIDER=carrier-pigeon"} << QByteArray() << false
+        << "unknown dial-up provider \"carrier-pigeon\"";
+    QTest::newRow("environment not a name") << QStringList{"DRAVIK_RAS_PROVIDER=$(rm -rf x)"}
+                                            << QByteArray() << false << "(not a provider name)";
+    QTest::newRow("config sim") << QStringList{} << QByteArray("# chosen\nprovider = sim\n") << true
+                                << "";
+    QTest::newRow("config unknown")
+        << QStringList{} << QByteArray("provider=smoke-signals\n") << false << "ras.conf";
+    QTest::newRow("config not a name")
+        << QStringList{} << QByteArray("provider=a b\n") << false << "not a provider name";
+    QTest::newRow("environment wins over config")
+        << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << QByteArray("provider=smoke-signals\n") << true
+        << "";
+    QTest::newRow("runtime folder unusable")
+        << QStringList{"DRAVIK_RAS_DIR=/proc/self/no-such-folder"} << QByteArray() << false
+        << "cannot start";
+  }
+  void ProviderChoice() {
+    QFETCH(QStringList, Environment);
+    QFETCH(QByteArray, Config);
+    QFETCH(bool, Usable);
+    QFETCH(QString, Err);
+    if (!Config.isEmpty()) {
+      QFile File(FDir.Path() + "/ras.conf");
+      QVERIFY(File.open(QIODevice::WriteOnly));
+      File.write(Config);
+    }
+    if (!Environment.join(' ').contains("DRAVIK_RAS_PROVIDER")) {
+      Environment << "DRAVIK_RAS_PROVIDER";
+    }
+    const TRun Tool = RunTool({"entries"}, Environment);
+    QCOMPARE(Tool.Exit, Usable ? 0 : 3);
+    QVERIFY2(Tool.Err.contains(Err), qPrintable(Tool.Err));
+    // Every call answers 711 from an unusable provider, never anything else.
+    const TRun Probe =
+        RunProgram(QCoreApplication::applicationDirPath() + "/ras_probe", {}, Environment);
+    QCOMPARE(Probe.Exit, 0);
+    const QStringList Lines = Probe.Out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(Lines.size(), 7);
+    for (const QString& Line : Lines) {
+      QCOMPARE(Line.section(' ', 1) == "711", !Usable);
+    }
+  }
+};
+
+DRAVIK_TEST_MAIN(TestRasProcesses)
+#include "TestRasProcesses.moc"
