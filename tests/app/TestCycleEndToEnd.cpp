@@ -1,0 +1,120 @@
+// The reconnect cycle in real time: the main window with the simulated
+// dial-up service, one second online and one second offline, on the system
+// clock, for a few turns. The cycle's rules are tested on the hand-driven
+// clock elsewhere; this shows that the real timers, the service and the
+// monitor's polls fit together.
+
+#include <QDir>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "TimeText.h"
+#include "Unit1.h"
+
+namespace {
+
+bool WriteFile(const QString& APath, const QByteArray& AContent) {
+  QFile File(APath);
+  return File.open(QIODevice::WriteOnly) && File.write(AContent) == AContent.size();
+}
+
+// Seconds from AFrom forward to ATo on the clock face, so that a run across
+// midnight still compares.
+int SecondsAfter(const QTime& AFrom, const QTime& ATo) {
+  return (AFrom.secsTo(ATo) + 86400) % 86400;
+}
+
+}  // namespace
+
+class TestCycleEndToEnd : public QObject {
+  Q_OBJECT
+  QTemporaryDir FFolder;
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(FFolder.isValid());
+    // A service of our own, so that nothing of the user's is dialled; its
+    // entry connects at once, which leaves the monitor a whole second to see
+    // each connection at its one-second polls.
+    const QString ServiceDir = FFolder.filePath(QStringLiteral("ras"));
+    QVERIFY(QDir().mkdir(ServiceDir));
+    QVERIFY(
+        QFile::setPermissions(ServiceDir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    QVERIFY(WriteFile(ServiceDir + QStringLiteral("/phonebook.ini"),
+                      "[Broadband]\nUserName=someone\nPassword=secret\nDialSeconds=0\n"));
+    qputenv("DRAVIK_RAS_DIR", ServiceDir.toLocal8Bit());
+    qputenv("DRAVIK_RAS_PROVIDER", "sim");
+    QVERIFY(WriteFile(FFolder.filePath(QStringLiteral("dravik.ini")),
+                      "[config]\nhanguptime=1\nconnecttime=1\nchange=1\n"));
+    SetLongTimeFormat({true, QStringLiteral(":"), TDesignatorPosition::None, {}, {}});
+  }
+
+  void TurnsInRealTime() {
+    const QTime Start = QTime::currentTime();
+    TForm1 Form(FFolder.filePath(QStringLiteral("dravik.bin")).toStdString());
+    Form.show();
+    QVERIFY(Form.CheckBox1->isChecked());
+
+    // The address field as each connect line is written.
+    QStringList Addresses;
+    int SeenLines = 0;
+    connect(Form.Memo1, &QPlainTextEdit::textChanged, this, [&] {
+      const QStringList Lines = Form.Memo1->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+      if (Lines.size() > SeenLines && Lines.constLast().endsWith(QStringLiteral(" connected")))
+        Addresses << Form.ip->text();
+      SeenLines = Lines.size();
+    });
+
+    // Two full turns after the first connect: up, down, up, down, up. About
+    // 2 s a turn; the limit leaves room for a poll that misses a phase.
+    auto Log = [&Form] { return Form.Memo1->toPlainText().split(u'\n', Qt::SkipEmptyParts); };
+    QTRY_VERIFY_WITH_TIMEOUT(Log().size() >= 5, 14000);
+    const QTime End = QTime::currentTime();
+
+    const QStringList Lines = Log();
+    qInfo().noquote() << "log:" << Lines.join(QStringLiteral(" | "));
+    const QRegularExpression Shape(
+        QStringLiteral("^(\\d\\d:\\d\\d:\\d\\d) (connected|disconnected)$"));
+    for (int I = 0; I < Lines.size(); ++I) {
+      const QRegularExpressionMatch Match = Shape.match(Lines[I]);
+      QVERIFY2(Match.hasMatch(), qPrintable(Lines[I]));
+      // The monitor sees each change in its own state, so the lines take
+      // turns, starting with the first connect.
+      QCOMPARE(Match.captured(2),
+               I % 2 == 0 ? QStringLiteral("connected") : QStringLiteral("disconnected"));
+      const QTime Stamp = QTime::fromString(Match.captured(1), QStringLiteral("HH:mm:ss"));
+      QVERIFY2(SecondsAfter(Start.addSecs(-1), Stamp) <= SecondsAfter(Start.addSecs(-1), End) + 1,
+               qPrintable(Lines[I]));
+    }
+
+    qInfo().noquote() << "addresses:" << Addresses.join(u' ');
+    QCOMPARE(Addresses.size(), (Lines.size() + 1) / 2);
+    const QRegularExpression Dotted(QStringLiteral("^\\d{1,3}(\\.\\d{1,3}){3}$"));
+    for (int I = 0; I < Addresses.size(); ++I) {
+      QVERIFY2(Dotted.match(Addresses[I]).hasMatch(), qPrintable(Addresses[I]));
+      QVERIFY2(Addresses[I] != QString::fromStdString(Form.Ras->LocalIP()),
+               qPrintable(Addresses[I]));
+      if (I > 0) QVERIFY2(Addresses[I] != Addresses[I - 1], qPrintable(Addresses.join(u' ')));
+    }
+    // The address of the connection that ended stays after a disconnect.
+    if (Lines.size() % 2 == 0) QCOMPARE(Form.ip->text(), Addresses.constLast());
+
+    const auto& Boxes = TModalRecorder::Instance().Shown();
+    QVERIFY2(Boxes.empty(), Boxes.empty() ? "" : Boxes.front().Text.c_str());
+  }
+};
+
+// This test is about real time: it runs on the system clock, unlike every
+// other test program, and still answers any box the program would show.
+int main(int argc, char** argv) {
+  TGuiApplication App(argc, argv);
+  TModalRecorder::Instance().Install();
+  TestCycleEndToEnd Test;
+  return QTest::qExec(&Test, argc, argv);
+}
+
+#include "TestCycleEndToEnd.moc"
