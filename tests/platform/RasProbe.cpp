@@ -1,13 +1,37 @@
 // Calls each of the seven dial-up calls once with sound arguments and prints
 // its result code, one "name code" a line: lets a test see how the library
 // answers in a process started with a chosen environment.
+//
+// "ras_probe exit-while-dialling ENTRY" instead starts an asynchronous dial
+// and ends the program at once, while the library's thread reports it.
 
 #include <cstdio>
 #include <cstring>
 
 #include "Ras.h"
 
-int main() {
+namespace {
+
+void WINAPI PrintNotification(UINT, RASCONNSTATE AState, DWORD AError) {
+  std::printf("notified %d %u\n", AState, AError);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "exit-while-dialling") == 0) {
+    RASDIALPARAMSA Params;
+    std::memset(&Params, 0, sizeof Params);
+    Params.dwSize = sizeof Params;
+    std::strncpy(Params.szEntryName, argv[2], RAS_MaxEntryName);
+    RasGetEntryDialParamsA(nullptr, &Params, nullptr);
+    HRASCONN Handle = 0;
+    const DWORD Result = RasDialA(nullptr, nullptr, &Params, 0,
+                                  reinterpret_cast<LPVOID>(&PrintNotification), &Handle);
+    std::printf("dialled %u %u\n", Result, Handle);
+    return 0;
+  }
   RASDIALPARAMSA Params;
   std::memset(&Params, 0, sizeof Params);
   Params.dwSize = sizeof Params;

@@ -3,6 +3,7 @@
 // leave it consistent, a killed process leaves it readable, and the provider
 // choice follows the environment and the configuration file.
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSet>
 #include <QTest>
@@ -177,6 +178,22 @@ class TestRasProcesses : public QObject {
     QVERIFY(StateOf(Handle) < RASCS_Connected);
     QTRY_COMPARE_WITH_TIMEOUT(StateOf(Handle), RASCS_Connected, 5000);
     QVERIFY(!AddressesOf(Handle).first.empty());
+  }
+
+  // A program that ends while the library reports its dial ends at once and
+  // cleanly; the dial goes on without it.
+  void ExitWhileDialling() {
+    QElapsedTimer Timer;
+    Timer.start();
+    const TRun Run = RunProgram(QCoreApplication::applicationDirPath() + "/ras_probe",
+                                {"exit-while-dialling", "Slow"});
+    QCOMPARE(Run.Exit, 0);
+    QVERIFY2(Run.Err.isEmpty(), qPrintable(Run.Err));
+    QVERIFY2(Run.Out.contains("dialled 0 "), qPrintable(Run.Out));
+    QVERIFY(!Run.Out.contains("notified 8192"));
+    QVERIFY(Timer.elapsed() < 600);  // did not wait for the dial's 0.6 s
+    QCOMPARE(ListedEntryNames(), std::vector<std::string>{"Slow"});
+    QTRY_COMPARE_WITH_TIMEOUT(StateOf(ListedConnections()[0].hrasconn), RASCS_Connected, 5000);
   }
 
   // The tool's commands: exit status and what it says.
