@@ -77,6 +77,7 @@ std::shared_ptr<RasProvider> ChooseProvider() {
     return MakeProvider(FromEnvironment, "the environment variable DRAVIK_RAS_PROVIDER");
   }
   const TRasPaths Paths = RasPaths();
+  if (!Paths.Problem.empty()) return std::make_shared<TUnusableProvider>(Paths.Problem);
   std::string Note;
   const std::string Configured = ConfiguredName(Paths.ConfigFile, Note);
   if (!Note.empty()) return std::make_shared<TUnusableProvider>(Note);

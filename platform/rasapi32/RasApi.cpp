@@ -123,9 +123,7 @@ DWORD WINAPI RasDialA(LPRASDIALEXTENSIONS lpRasDialExtensions, LPCSTR lpszPhoneb
   return Result;
 }
 
-DWORD WINAPI RasHangUpA(HRASCONN hrasconn) {
-  return CurrentProvider()->HangUp(hrasconn);
-}
+DWORD WINAPI RasHangUpA(HRASCONN hrasconn) { return CurrentProvider()->HangUp(hrasconn); }
 
 DWORD WINAPI RasEnumConnectionsA(LPRASCONNA lprasconn, LPDWORD lpcb, LPDWORD lpcConnections) {
   const DWORD Check = CheckRecordArray(lprasconn, lpcb, lpcConnections);

@@ -45,7 +45,12 @@ bool MakeParents(const std::string& APath, std::string& AProblem) {
 TRasPaths RasPaths() {
   TRasPaths Paths;
   std::string Dir;
-  if (DirFromEnv("DRAVIK_RAS_DIR", Dir)) {
+  const char* Moved = std::getenv("DRAVIK_RAS_DIR");
+  if (Moved != nullptr && *Moved != 0 && !DirFromEnv("DRAVIK_RAS_DIR", Dir)) {
+    Paths.Problem = "DRAVIK_RAS_DIR must be an absolute folder path";
+    return Paths;
+  }
+  if (!Dir.empty()) {
     Paths.ConfigDir = Dir;
     Paths.RuntimeDir = Dir + "/run";
   } else {

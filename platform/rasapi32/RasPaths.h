@@ -15,6 +15,9 @@ struct TRasPaths {
   std::string ConfigFile;
   std::string PhonebookFile;
   std::string RuntimeDir;
+  // Set when the folders cannot be told (DRAVIK_RAS_DIR set but not an
+  // absolute path): the service must not fall back to the user's own files.
+  std::string Problem;
 };
 
 TRasPaths RasPaths();

@@ -85,6 +85,8 @@ void Report(const TSimStore& AStore, const TSimConnection& AConnection,
 
 TSimProvider::TSimProvider(const TRasPaths& APaths, std::string& AProblem)
     : FPaths(APaths), FStore(APaths.RuntimeDir), FRandom(std::random_device()()) {
+  AProblem = FPaths.Problem;
+  if (!AProblem.empty()) return;
   if (!EnsurePrivateDir(FPaths.ConfigDir, false, AProblem)) return;
   EnsurePrivateDir(FPaths.RuntimeDir, true, AProblem);
 }

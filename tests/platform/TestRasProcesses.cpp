@@ -275,6 +275,9 @@ class TestRasProcesses : public QObject {
     QTest::newRow("environment wins over config")
         << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << QByteArray("provider=smoke-signals\n") << true
         << "";
+    QTest::newRow("service folder not absolute")
+        << QStringList{"DRAVIK_RAS_DIR=relative/dir"} << QByteArray() << false
+        << "DRAVIK_RAS_DIR must be an absolute folder path";
     QTest::newRow("runtime folder unusable")
         << QStringList{"DRAVIK_RAS_DIR=/proc/self/no-such-folder"} << QByteArray() << false
         << "cannot start";
