@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 #include "SimClock.h"
 
@@ -33,47 +35,45 @@ constexpr TStepShare Steps[] = {
     {900, RASCS_Authenticated},   {1000, RASCS_Connected},
 };
 
-bool ParseNumber(const std::string& AText, long long AMin, long long AMax, long long& AValue) {
+bool ParseNumber(std::string_view AText, long long AMin, long long AMax, long long& AValue) {
   if (AText.empty() || AText.size() > 20) return false;
-  char* End = nullptr;
-  errno = 0;
-  const long long Value = std::strtoll(AText.c_str(), &End, 10);
-  if (errno != 0 || *End != 0 || Value < AMin || Value > AMax) return false;
+  long long Value = 0;
+  const auto [End, Error] = std::from_chars(AText.data(), AText.data() + AText.size(), Value);
+  if (Error != std::errc() || End != AText.data() + AText.size()) return false;
+  if (Value < AMin || Value > AMax) return false;
   AValue = Value;
   return true;
 }
 
-bool IsAddress(const std::string& AText) {
+bool IsAddress(std::string_view AText) {
+  if (AText.empty() || AText.size() > RAS_MaxIpAddress) return false;
+  char Text[RAS_MaxIpAddress + 1] = {};
+  AText.copy(Text, AText.size());
   in_addr Address;
-  return AText.size() <= RAS_MaxIpAddress && inet_pton(AF_INET, AText.c_str(), &Address) == 1;
+  return inet_pton(AF_INET, Text, &Address) == 1;
 }
 
-bool IsEntryName(const std::string& AText) {
+bool IsEntryName(std::string_view AText) {
   if (AText.empty() || AText.size() > RAS_MaxEntryName) return false;
-  for (char Char : AText) {
-    if (Char == '\n' || Char == '\r' || Char == 0) return false;
-  }
-  return true;
+  return AText.find_first_of(std::string_view("\n\r\0", 3)) == std::string_view::npos;
 }
 
 // Splits off ACount words separated by single spaces; the rest of the line
 // (an entry name, which may hold spaces) is left in ARest.
-bool SplitWords(const std::string& ALine, size_t ACount, std::vector<std::string>& AWords,
-                std::string& ARest) {
-  AWords.clear();
-  size_t Position = 0;
+bool SplitWords(std::string_view ALine, size_t ACount, std::string_view* AWords,
+                std::string_view& ARest) {
   for (size_t Index = 0; Index < ACount; ++Index) {
-    const size_t Space = ALine.find(' ', Position);
-    if (Space == std::string::npos) {
+    const size_t Space = ALine.find(' ');
+    if (Space == std::string_view::npos) {
       if (Index + 1 != ACount) return false;
-      AWords.push_back(ALine.substr(Position));
-      ARest.clear();
+      AWords[Index] = ALine;
+      ARest = {};
       return true;
     }
-    AWords.push_back(ALine.substr(Position, Space - Position));
-    Position = Space + 1;
+    AWords[Index] = ALine.substr(0, Space);
+    ALine.remove_prefix(Space + 1);
   }
-  ARest = ALine.substr(Position);
+  ARest = ALine;
   return true;
 }
 
@@ -159,16 +159,23 @@ std::string TSimStore::Format(const TSimStateData& AState) {
 
 void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
   AState = TSimStateData();
-  std::istringstream In(AText);
-  std::string Line;
-  if (!std::getline(In, Line) || Line != Header) return;
+  std::string_view Text(AText);
+  auto NextLine = [&Text](std::string_view& ALine) {
+    if (Text.empty()) return false;
+    const size_t End = Text.find('\n');
+    ALine = Text.substr(0, End);
+    Text.remove_prefix(End == std::string_view::npos ? Text.size() : End + 1);
+    return true;
+  };
+  std::string_view Line;
+  if (!NextLine(Line) || Line != Header) return;
   bool SameBoot = false;
-  std::vector<std::string> Words;
-  std::string Rest;
+  std::string_view Words[6];
+  std::string_view Rest;
   long long A = 0, B = 0, C = 0, D = 0;
-  while (std::getline(In, Line)) {
+  while (NextLine(Line)) {
     if (!SplitWords(Line, 1, Words, Rest)) continue;
-    const std::string Kind = Words[0];
+    const std::string_view Kind = Words[0];
     if (Kind == "boot") {
       SameBoot = Rest == SimBootId();
     } else if (Kind == "next" && ParseNumber(Rest, 1, 0xFFFFFFFF, A)) {
@@ -191,10 +198,10 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
       AState.Connections.push_back(std::move(Connection));
     } else if (Kind == "last" && SplitWords(Rest, 1, Words, Rest) && IsAddress(Words[0]) &&
                IsEntryName(Rest)) {
-      AState.LastAddress[Rest] = Words[0];
+      AState.LastAddress[std::string(Rest)] = Words[0];
     } else if (Kind == "fail" && SplitWords(Rest, 1, Words, Rest) &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && IsEntryName(Rest)) {
-      AState.FailNext[Rest] = static_cast<DWORD>(A);
+      AState.FailNext[std::string(Rest)] = static_cast<DWORD>(A);
     } else if (Kind == "ended" && SplitWords(Rest, 2, Words, Rest) && Rest.empty() &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && ParseNumber(Words[1], 0, 0xFFFFFFFF, B) &&
                AState.Ended.size() < MaxEnded) {

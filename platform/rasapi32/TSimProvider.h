@@ -2,6 +2,16 @@
 
 // The simulated dial-up service: a phonebook file and a runtime state shared
 // by every process of the user (see SimPhonebook.h and SimState.h).
+//
+// A dial is listed from its start and walks through opening the port,
+// connecting the device and authenticating to connected over the entry's
+// dial seconds. It fails at its end with the code a fault gave its entry's
+// next dial, else the entry's error code, else 691 when the credentials
+// passed are not the stored ones. Hung up while on its way, it ends with
+// ERROR_USER_DISCONNECTION; cut by the drop fault, with
+// ERROR_PORT_DISCONNECTED. A dial of an entry that is already listed joins
+// that connection and gets its handle. Each new connection gets an address
+// that is neither the entry's previous one nor one in use.
 
 #include <functional>
 #include <mutex>
