@@ -8,6 +8,7 @@
 #include <QPalette>
 #include <QScreen>
 #include <QToolTip>
+#include <algorithm>
 #include <utility>
 #include <vector>
 
