@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
@@ -26,9 +27,13 @@ std::string Trim(const std::string& AText) {
 
 bool ParseSeconds(const std::string& AText, int64_t& ANs) {
   if (AText.empty() || AText.size() > 32) return false;
-  char* End = nullptr;
-  const double Seconds = std::strtod(AText.c_str(), &End);
-  if (*End != 0 || !std::isfinite(Seconds) || Seconds < 0 || Seconds > MaxDialSeconds) {
+  // Not strtod: the program runs under the user's locale, where the decimal
+  // point may be a comma, and the phonebook is the same file in every locale.
+  double Seconds = 0;
+  const char* End = AText.data() + AText.size();
+  const auto [Stop, Error] = std::from_chars(AText.data(), End, Seconds);
+  if (Error != std::errc() || Stop != End || !std::isfinite(Seconds) || Seconds < 0 ||
+      Seconds > MaxDialSeconds) {
     return false;
   }
   ANs = static_cast<int64_t>(std::llround(Seconds * 1e9));
