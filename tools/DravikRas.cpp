@@ -11,6 +11,7 @@
 
 #include "Ras.h"
 #include "RasControl.h"
+#include "RasStateText.h"
 
 namespace {
 
@@ -87,44 +88,8 @@ const char* ErrorText(DWORD ACode) {
 }
 
 const char* StateText(RASCONNSTATE AState) {
-  switch (AState) {
-    case RASCS_OpenPort:
-      return "Opening port";
-    case RASCS_PortOpened:
-      return "Port opened";
-    case RASCS_ConnectDevice:
-      return "Connecting device";
-    case RASCS_DeviceConnected:
-      return "Device connected";
-    case RASCS_AllDevicesConnected:
-      return "All devices connected";
-    case RASCS_Authenticate:
-      return "Start authenticating";
-    case RASCS_AuthNotify:
-      return "Authentication: notify";
-    case RASCS_AuthRetry:
-      return "Authentication: retry";
-    case RASCS_AuthCallback:
-      return "Authentication: callback";
-    case RASCS_AuthChangePassword:
-      return "Authentication: change password";
-    case RASCS_AuthProject:
-      return "Authentication: projecting";
-    case RASCS_AuthLinkSpeed:
-      return "Authentication: link speed";
-    case RASCS_AuthAck:
-      return "Authentication: acknowledge";
-    case RASCS_ReAuthenticate:
-      return "Authentication: reauthenticate";
-    case RASCS_Authenticated:
-      return "Authenticated";
-    case RASCS_Connected:
-      return "Connected";
-    case RASCS_Disconnected:
-      return "Disconnected";
-    default:
-      return "Unknown state";
-  }
+  const char* Text = RasStateText(AState);
+  return *Text != '\0' ? Text : "Unknown state";
 }
 
 int Fail(const std::string& AWhat, DWORD ACode) {
