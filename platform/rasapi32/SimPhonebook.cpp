@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "ReadWhole.h"
+
 namespace dravik::ras {
 
 namespace {
@@ -48,22 +50,6 @@ bool ParseCode(const std::string& AText, DWORD& ACode) {
   const unsigned long long Value = std::strtoull(AText.c_str(), nullptr, 10);
   if (Value > 0xFFFFFFFFull) return false;
   ACode = static_cast<DWORD>(Value);
-  return true;
-}
-
-bool ReadFile(int AFd, std::string& AText) {
-  struct stat Info;
-  if (fstat(AFd, &Info) != 0 || !S_ISREG(Info.st_mode)) return false;
-  if (static_cast<size_t>(Info.st_size) > MaxPhonebookBytes) return false;
-  AText.resize(static_cast<size_t>(Info.st_size));
-  size_t Done = 0;
-  while (Done < AText.size()) {
-    const ssize_t Got = read(AFd, &AText[Done], AText.size() - Done);
-    if (Got < 0 && errno == EINTR) continue;
-    if (Got <= 0) break;
-    Done += static_cast<size_t>(Got);
-  }
-  AText.resize(Done);
   return true;
 }
 
@@ -146,7 +132,7 @@ DWORD TSimPhonebook::Load(const std::string& APath, std::vector<TSimEntry>& AEnt
   }
   if (Fd < 0) return ERROR_CANNOT_OPEN_PHONEBOOK;
   std::string Text;
-  const bool Read = ReadFile(Fd, Text);
+  const bool Read = ReadWhole(Fd, MaxPhonebookBytes, Text);
   close(Fd);
   if (!Read) return ERROR_CANNOT_LOAD_PHONEBOOK;
   Parse(Text, AEntries);

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <string_view>
 
+#include "ReadWhole.h"
 #include "SimClock.h"
 
 namespace dravik::ras {
@@ -74,22 +75,6 @@ bool SplitWords(std::string_view ALine, size_t ACount, std::string_view* AWords,
     ALine.remove_prefix(Space + 1);
   }
   ARest = ALine;
-  return true;
-}
-
-bool ReadWhole(int AFd, std::string& AText) {
-  struct stat Info;
-  if (fstat(AFd, &Info) != 0 || !S_ISREG(Info.st_mode)) return false;
-  if (static_cast<size_t>(Info.st_size) > MaxStateBytes) return false;
-  AText.resize(static_cast<size_t>(Info.st_size));
-  size_t Done = 0;
-  while (Done < AText.size()) {
-    const ssize_t Got = read(AFd, &AText[Done], AText.size() - Done);
-    if (Got < 0 && errno == EINTR) continue;
-    if (Got <= 0) break;
-    Done += static_cast<size_t>(Got);
-  }
-  AText.resize(Done);
   return true;
 }
 
@@ -217,7 +202,7 @@ DWORD TSimStore::Read(TSimStateData& AState) const {
   const int Fd = open((FDir + "/state").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (Fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_RASMAN_CANNOT_INITIALIZE;
   std::string Text;
-  const bool Read = ReadWhole(Fd, Text);
+  const bool Read = ReadWhole(Fd, MaxStateBytes, Text);
   close(Fd);
   if (Read) Parse(Text, AState);
   return ERROR_SUCCESS;
