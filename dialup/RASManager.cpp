@@ -24,6 +24,20 @@ std::string FieldText(const char (&AField)[N]) {
   return std::string(AField, strnlen(AField, N));
 }
 
+// Lists into a buffer of ListCapacity records, zeroed, the first announcing
+// the record size and the byte count preset to the whole buffer, and hands
+// each listed record to AVisit; none when the listing fails. AList makes the
+// platform call with buffer, byte count and record count.
+template <typename TRecord, typename TList, typename TVisit>
+void ForEachListed(TList AList, TVisit AVisit) {
+  TRecord Buffer[ListCapacity] = {};
+  Buffer[0].dwSize = sizeof(TRecord);
+  DWORD Size = sizeof(Buffer);
+  DWORD Count = 0;
+  if (AList(Buffer, &Size, &Count) != 0) return;
+  for (DWORD I = 0; I < Count && I < ListCapacity; ++I) AVisit(Buffer[I]);
+}
+
 // Runs on the GUI thread, in the order the platform sent the notifications.
 void DeliverDialNotification(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
   TRASManager* Dialler = GActiveDialler;
@@ -131,14 +145,10 @@ void TRASManager::SetTimeout(int ATimeout) {
 
 void TRASManager::RefreshHandle() {
   FConnectionHandle = 0;
-  RASCONNA Buffer[ListCapacity] = {};
-  Buffer[0].dwSize = sizeof(RASCONNA);
-  DWORD Size = sizeof(Buffer);
-  DWORD Count = 0;
-  if (RasEnumConnectionsA(Buffer, &Size, &Count) != 0) return;
   // No early stop: with several connections under the name the last one wins.
-  for (DWORD I = 0; I < Count && I < ListCapacity; ++I)
-    if (FieldText(Buffer[I].szEntryName) == FEntryName) FConnectionHandle = Buffer[I].hrasconn;
+  ForEachListed<RASCONNA>(RasEnumConnectionsA, [this](const RASCONNA& AConnection) {
+    if (FieldText(AConnection.szEntryName) == FEntryName) FConnectionHandle = AConnection.hrasconn;
+  });
 }
 
 void TRASManager::TimerTick(TObject*) {
@@ -151,24 +161,18 @@ void TRASManager::TimerTick(TObject*) {
 
 void ListPhonebookEntries(std::vector<std::string>& AList) {
   AList.clear();
-  RASENTRYNAMEA Buffer[ListCapacity] = {};
-  Buffer[0].dwSize = sizeof(RASENTRYNAMEA);
-  DWORD Size = sizeof(Buffer);
-  DWORD Count = 0;
-  if (RasEnumEntriesA(nullptr, nullptr, Buffer, &Size, &Count) != 0) return;
-  for (DWORD I = 0; I < Count && I < ListCapacity; ++I)
-    AList.push_back(FieldText(Buffer[I].szEntryName));
+  ForEachListed<RASENTRYNAMEA>(
+      [](LPRASENTRYNAMEA ABuffer, LPDWORD ASize, LPDWORD ACount) {
+        return RasEnumEntriesA(nullptr, nullptr, ABuffer, ASize, ACount);
+      },
+      [&AList](const RASENTRYNAMEA& AEntry) { AList.push_back(FieldText(AEntry.szEntryName)); });
 }
 
 void ListActiveConnections(std::vector<std::string>& AList) {
   AList.clear();
-  RASCONNA Buffer[ListCapacity] = {};
-  Buffer[0].dwSize = sizeof(RASCONNA);
-  DWORD Size = sizeof(Buffer);
-  DWORD Count = 0;
-  if (RasEnumConnectionsA(Buffer, &Size, &Count) != 0) return;
-  for (DWORD I = 0; I < Count && I < ListCapacity; ++I)
-    AList.push_back(FieldText(Buffer[I].szEntryName));
+  ForEachListed<RASCONNA>(RasEnumConnectionsA, [&AList](const RASCONNA& AConnection) {
+    AList.push_back(FieldText(AConnection.szEntryName));
+  });
 }
 
 bool IsEntryConnected(const std::string& AEntryName) {
