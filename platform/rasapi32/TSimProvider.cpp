@@ -43,6 +43,20 @@ DWORD ReasonEnded(const TSimStore& AStore, HRASCONN AHandle) {
   return ERROR_PORT_DISCONNECTED;
 }
 
+// The connection listed under AHandle, as the state has it now, and the
+// moment it was looked at; ERROR_INVALID_HANDLE when none is listed.
+DWORD FindListed(const TSimStore& AStore, HRASCONN AHandle, TSimConnection& AConnection,
+                 int64_t& ANowNs) {
+  TSimStateData State;
+  const DWORD Result = AStore.Read(State);
+  if (Result != ERROR_SUCCESS) return Result;
+  ANowNs = SimNowNs();
+  const TSimConnection* Connection = State.Find(AHandle);
+  if (Connection == nullptr || !SimIsListed(*Connection, ANowNs)) return ERROR_INVALID_HANDLE;
+  AConnection = *Connection;
+  return ERROR_SUCCESS;
+}
+
 // Reports the dial of AConnection step by step; AFromStart: from its first
 // state, else (a dial that joined a connection on its way) from the state it
 // has reached.
@@ -259,13 +273,11 @@ DWORD TSimProvider::EnumConnections(std::vector<RASCONNA>& AConnections) {
 }
 
 DWORD TSimProvider::GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) {
-  TSimStateData State;
-  const DWORD Result = FStore.Read(State);
+  TSimConnection Connection;
+  int64_t Now = 0;
+  const DWORD Result = FindListed(FStore, AHandle, Connection, Now);
   if (Result != ERROR_SUCCESS) return Result;
-  const int64_t Now = SimNowNs();
-  const TSimConnection* Connection = State.Find(AHandle);
-  if (Connection == nullptr || !SimIsListed(*Connection, Now)) return ERROR_INVALID_HANDLE;
-  AStatus.rasconnstate = SimStateAt(*Connection, Now);
+  AStatus.rasconnstate = SimStateAt(Connection, Now);
   AStatus.dwError = 0;
   CopyText(AStatus.szDeviceType, DeviceType);
   CopyText(AStatus.szDeviceName, DeviceName);
@@ -273,16 +285,14 @@ DWORD TSimProvider::GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) 
 }
 
 DWORD TSimProvider::GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) {
-  TSimStateData State;
-  const DWORD Result = FStore.Read(State);
+  TSimConnection Connection;
+  int64_t Now = 0;
+  const DWORD Result = FindListed(FStore, AHandle, Connection, Now);
   if (Result != ERROR_SUCCESS) return Result;
-  const int64_t Now = SimNowNs();
-  const TSimConnection* Connection = State.Find(AHandle);
-  if (Connection == nullptr || !SimIsListed(*Connection, Now)) return ERROR_INVALID_HANDLE;
-  if (SimStateAt(*Connection, Now) != RASCS_Connected) return ERROR_PROJECTION_NOT_COMPLETE;
+  if (SimStateAt(Connection, Now) != RASCS_Connected) return ERROR_PROJECTION_NOT_COMPLETE;
   AProjection.dwError = 0;
-  CopyText(AProjection.szIpAddress, Connection->Address);
-  CopyText(AProjection.szServerIpAddress, Connection->PeerAddress);
+  CopyText(AProjection.szIpAddress, Connection.Address);
+  CopyText(AProjection.szServerIpAddress, Connection.PeerAddress);
   return ERROR_SUCCESS;
 }
 
