@@ -20,15 +20,11 @@ bool DirFromEnv(const char* AName, std::string& ADir) {
   return true;
 }
 
-// Parents above our folders (/home/user/.config, ...) may belong to others;
-// they only have to exist.
-bool MakeParents(const std::string& APath, std::string& AProblem) {
-  struct stat Info;
-  if (stat(APath.c_str(), &Info) == 0) {
-    if (S_ISDIR(Info.st_mode)) return true;
-    AProblem = APath + " is not a folder";
-    return false;
-  }
+bool MakeParents(const std::string& APath, std::string& AProblem);
+
+// Creates the folder with mode 0700 after its missing parents; one that
+// another process created meanwhile will do.
+bool MakeFolder(const std::string& APath, std::string& AProblem) {
   const size_t Slash = APath.rfind('/');
   if (Slash != std::string::npos && Slash > 0 && !MakeParents(APath.substr(0, Slash), AProblem)) {
     return false;
@@ -38,6 +34,18 @@ bool MakeParents(const std::string& APath, std::string& AProblem) {
     return false;
   }
   return true;
+}
+
+// Parents above our folders (/home/user/.config, ...) may belong to others;
+// they only have to exist.
+bool MakeParents(const std::string& APath, std::string& AProblem) {
+  struct stat Info;
+  if (stat(APath.c_str(), &Info) == 0) {
+    if (S_ISDIR(Info.st_mode)) return true;
+    AProblem = APath + " is not a folder";
+    return false;
+  }
+  return MakeFolder(APath, AProblem);
 }
 
 }  // namespace
@@ -79,14 +87,7 @@ bool EnsurePrivateDir(const std::string& APath, bool AClosed, std::string& AProb
       AProblem = "cannot examine " + APath + ": " + std::strerror(errno);
       return false;
     }
-    const size_t Slash = APath.rfind('/');
-    if (Slash != std::string::npos && Slash > 0 && !MakeParents(APath.substr(0, Slash), AProblem)) {
-      return false;
-    }
-    if (mkdir(APath.c_str(), 0700) != 0 && errno != EEXIST) {
-      AProblem = "cannot create " + APath + ": " + std::strerror(errno);
-      return false;
-    }
+    if (!MakeFolder(APath, AProblem)) return false;
     if (lstat(APath.c_str(), &Info) != 0) {
       AProblem = "cannot examine " + APath + ": " + std::strerror(errno);
       return false;
