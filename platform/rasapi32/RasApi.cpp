@@ -19,14 +19,8 @@ namespace {
 // none (or an empty name).
 bool IsDefaultPhonebook(LPCSTR APhonebook) { return APhonebook == nullptr || *APhonebook == 0; }
 
-// An entry name taken from a caller's record: NUL-terminated within its field.
-bool ReadEntryName(const char (&AField)[RAS_MaxEntryName + 1], std::string& AName) {
-  const void* End = std::memchr(AField, 0, sizeof AField);
-  if (End == nullptr) return false;
-  AName.assign(AField, static_cast<const char*>(End));
-  return true;
-}
-
+// An entry name taken from a caller: NUL-terminated within as many bytes as
+// a record's entry name field holds, whether it comes in a record or alone.
 bool ReadEntryName(LPCSTR AText, std::string& AName) {
   if (AText == nullptr) return false;
   const void* End = std::memchr(AText, 0, RAS_MaxEntryName + 1);
