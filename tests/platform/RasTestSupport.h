@@ -45,6 +45,13 @@ inline RASDIALPARAMSA DialParamsFor(const std::string& AName) {
   return Params;
 }
 
+// The entry's dial record with its stored credentials filled in, ready to dial.
+inline RASDIALPARAMSA StoredParams(const std::string& AEntry) {
+  RASDIALPARAMSA Params = DialParamsFor(AEntry);
+  RasGetEntryDialParamsA(nullptr, &Params, nullptr);
+  return Params;
+}
+
 // The active connections as the dialler lists them (100 records); a failed
 // listing gives its code in AResult.
 inline std::vector<RASCONNA> ListedConnections(DWORD* AResult = nullptr) {

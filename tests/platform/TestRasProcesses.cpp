@@ -57,12 +57,6 @@ QList<QStringList> ToolConnections() {
   return Lines;
 }
 
-RASDIALPARAMSA StoredParams(const std::string& AEntry) {
-  RASDIALPARAMSA Params = DialParamsFor(AEntry);
-  RasGetEntryDialParamsA(nullptr, &Params, nullptr);
-  return Params;
-}
-
 const QByteArray Phonebook =
     "[Instant]\nUserName=bob\nPassword=pw\nDialSeconds=0\n"
     "[A]\nDialSeconds=0.2\n"

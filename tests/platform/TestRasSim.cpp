@@ -63,12 +63,6 @@ bool IsIpAddress(const std::string& AText) {
   return inet_pton(AF_INET, AText.c_str(), &Address) == 1;
 }
 
-RASDIALPARAMSA StoredParams(const std::string& AEntry) {
-  RASDIALPARAMSA Params = DialParamsFor(AEntry);
-  RasGetEntryDialParamsA(nullptr, &Params, nullptr);
-  return Params;
-}
-
 const QByteArray Phonebook =
     "[Slow]\nUserName=alice\nPassword=secret\nDialSeconds=0.4\n"
     "[Instant]\nUserName=bob\nPassword=pw\nDialSeconds=0\n"
