@@ -1,7 +1,6 @@
 #include "TSimService.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -11,11 +10,6 @@
 #include "Unit1.h"
 
 namespace {
-
-QString& ServiceDir() {
-  static QString Dir;
-  return Dir;
-}
 
 std::vector<RASCONNA> ListConnections() {
   std::vector<RASCONNA> Connections(64);
@@ -29,17 +23,6 @@ std::vector<RASCONNA> ListConnections() {
 }  // namespace
 
 namespace TSimService {
-
-void Use(const QString& ADir) {
-  ServiceDir() = ADir;
-  qputenv("DRAVIK_RAS_DIR", ADir.toLocal8Bit());
-  qputenv("DRAVIK_RAS_PROVIDER", "sim");
-}
-
-void WritePhonebook(const QByteArray& APhonebook) {
-  QFile File(QDir(ServiceDir()).filePath(QStringLiteral("phonebook.ini")));
-  if (File.open(QIODevice::WriteOnly | QIODevice::Truncate)) File.write(APhonebook);
-}
 
 bool HangUpEverything() {
   for (const RASCONNA& Connection : ListConnections()) RasHangUpA(Connection.hrasconn);

@@ -1,8 +1,8 @@
 #pragma once
 
-// The simulated dial-up service for the main window's tests: a private one
-// per test program, worked in this process through the platform calls and
-// from another process through the dravik-ras tool.
+// The simulated dial-up service for the main window's tests (a private one
+// per test program, in a TSimServiceDir), worked in this process through the
+// platform calls and from another process through the dravik-ras tool.
 
 #include <QByteArray>
 #include <QString>
@@ -14,11 +14,6 @@
 class TForm1;
 
 namespace TSimService {
-
-// Points this process, and the processes it starts, at a simulated service
-// in ADir. Must run before the process's first dial-up call.
-void Use(const QString& ADir);
-void WritePhonebook(const QByteArray& APhonebook);
 
 // Hangs up every listed connection and waits until none is listed.
 bool HangUpEverything();

@@ -12,6 +12,7 @@
 
 #include "MemoLines.h"
 #include "TSimService.h"
+#include "TSimServiceDir.h"
 #include "TestSupport.h"
 #include "TimeText.h"
 #include "Unit1.h"
@@ -178,13 +179,12 @@ class TCycleScript {
 
 class TestCycle : public QObject {
   Q_OBJECT
-  QTemporaryDir FService;
+  TSimServiceDir FService;
 
  private slots:
   void initTestCase() {
-    QVERIFY(FService.isValid());
-    TSimService::Use(FService.path());
-    TSimService::WritePhonebook(Phonebook);
+    QVERIFY(FService.IsValid());
+    FService.WritePhonebook(Phonebook);
     SetLongTimeFormat(TLongTimeFormat());
   }
 

@@ -19,6 +19,7 @@
 #include "RasControl.h"
 #include "TApplication.h"
 #include "TSimService.h"
+#include "TSimServiceDir.h"
 #include "TestSupport.h"
 #include "Unit1.h"
 
@@ -53,17 +54,16 @@ void SetButtons(TForm1& AForm, const QString& AState) {
 
 class TestMainWindow : public QObject {
   Q_OBJECT
-  QTemporaryDir FService;
+  TSimServiceDir FService;
 
  private slots:
   void initTestCase() {
-    QVERIFY(FService.isValid());
-    TSimService::Use(FService.path());
+    QVERIFY(FService.IsValid());
     Application().SetTitle(Title);
   }
 
   void init() {
-    TSimService::WritePhonebook(Phonebook);
+    FService.WritePhonebook(Phonebook);
     QVERIFY(TSimService::HangUpEverything());
     TModalRecorder::Instance().Clear();
   }
@@ -352,8 +352,8 @@ class TestMainWindow : public QObject {
     Form.Edit1->setText(QStringLiteral("mallory"));
     Form.Edit2->setText(QStringLiteral("guess"));
     // The phonebook changes meanwhile: connect lists it afresh.
-    TSimService::WritePhonebook("[Broadband]\nUserName=alice2\nPassword=new\nDialSeconds=0\n" +
-                                Phonebook.mid(Phonebook.indexOf("[Backup line]")));
+    FService.WritePhonebook("[Broadband]\nUserName=alice2\nPassword=new\nDialSeconds=0\n" +
+                            Phonebook.mid(Phonebook.indexOf("[Backup line]")));
     QTest::mouseClick(Form.msend, Qt::LeftButton);
     QCOMPARE(Form.ComboBox1->currentIndex(), 0);
     QCOMPARE(Form.rasm1->EntryName(), std::string("Broadband"));
@@ -377,7 +377,7 @@ class TestMainWindow : public QObject {
   }
 
   void EmptyPhonebook() {
-    TSimService::WritePhonebook("; no entries\n");
+    FService.WritePhonebook("; no entries\n");
     TWindowUnderTest Window;
     TForm1& Form = Window.Create();
     QCOMPARE(Form.ComboBox1->count(), 0);

@@ -5,8 +5,6 @@
 
 #include <QProcess>
 #include <QStringList>
-#include <QTemporaryDir>
-#include <QTest>
 
 struct TRasPeerResult {
   int ExitCode = -1;
@@ -30,15 +28,4 @@ inline QStringList PeerConnectedEntries() {
   for (const QString& Line : Result.Output.split('\n', Qt::SkipEmptyParts))
     Names << Line.section(' ', 1);
   return Names;
-}
-
-// Points this process, and the peers it starts, at a simulated service of
-// their own in ADir with the phonebook APhonebook. Must run before the first
-// dial-up call of the process, which chooses the service once.
-inline void UseSimulatedService(const QTemporaryDir& ADir, const QByteArray& APhonebook) {
-  qputenv("DRAVIK_RAS_DIR", ADir.path().toLocal8Bit());
-  qputenv("DRAVIK_RAS_PROVIDER", "sim");
-  QFile File(ADir.filePath("phonebook.ini"));
-  QVERIFY(File.open(QIODevice::WriteOnly));
-  File.write(APhonebook);
 }

@@ -2,7 +2,6 @@
 // same service: what one process dials or cuts, the other sees.
 
 #include <QCoreApplication>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <memory>
@@ -10,6 +9,7 @@
 #include "RASManager.h"
 #include "TClock.h"
 #include "TRasPeer.h"
+#include "TSimServiceDir.h"
 #include "TestSupport.h"
 
 namespace {
@@ -68,12 +68,12 @@ bool LineConnected(const std::string& AEntryName) {
 
 class TestRASManagerSim : public QObject {
   Q_OBJECT
-  QTemporaryDir FDir;
+  TSimServiceDir FDir;
 
  private slots:
   void initTestCase() {
-    QVERIFY(FDir.isValid());
-    UseSimulatedService(FDir, Phonebook);
+    QVERIFY(FDir.IsValid());
+    FDir.WritePhonebook(Phonebook);
   }
 
   void init() {

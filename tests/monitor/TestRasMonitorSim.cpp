@@ -3,13 +3,13 @@
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 
 #include "CPRasMonitor.h"
 #include "TClock.h"
 #include "TRasPeer.h"
+#include "TSimServiceDir.h"
 #include "TestSupport.h"
 
 namespace {
@@ -65,12 +65,12 @@ void Peer(const QStringList& AArguments) { QCOMPARE(RunRasPeer(AArguments).ExitC
 
 class TestRasMonitorSim : public QObject {
   Q_OBJECT
-  QTemporaryDir FDir;
+  TSimServiceDir FDir;
 
  private slots:
   void initTestCase() {
-    QVERIFY(FDir.isValid());
-    UseSimulatedService(FDir, Phonebook);
+    QVERIFY(FDir.IsValid());
+    FDir.WritePhonebook(Phonebook);
   }
 
   void init() {

@@ -1,39 +1,16 @@
 #pragma once
 
-// What the tests of the dial-up library share: a private service folder for
-// the test program, its phonebook, and short forms of the listing calls.
+// What the tests of the dial-up library share: short forms of the dial-up
+// calls. The service folder is a TSimServiceDir.
 
-#include <QByteArray>
 #include <QCoreApplication>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Ras.h"
-
-// Moves the simulated service of this process into a fresh folder. Must run
-// before the first dial-up call, since the provider is chosen once per process.
-class TRasTestDir {
- public:
-  TRasTestDir() {
-    qputenv("DRAVIK_RAS_DIR", FDir.path().toLocal8Bit());
-    qunsetenv("DRAVIK_RAS_PROVIDER");
-  }
-  QString Path() const { return FDir.path(); }
-  QString Phonebook() const { return FDir.filePath("phonebook.ini"); }
-
-  void WritePhonebook(const QByteArray& AText) const {
-    QFile File(Phonebook());
-    QVERIFY(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(File.write(AText), AText.size());
-  }
-
- private:
-  QTemporaryDir FDir;
-};
+#include "TSimServiceDir.h"
 
 inline QString ToolPath() { return QCoreApplication::applicationDirPath() + "/dravik-ras"; }
 

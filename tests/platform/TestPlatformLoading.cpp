@@ -69,7 +69,7 @@ class TestPlatformLoading : public QObject {
   Q_OBJECT
 
  private:
-  TRasTestDir FDir;
+  TSimServiceDir FDir{TSimServiceDir::ServiceChoosesProvider};
 
  private slots:
   void cleanup() { dravik::ras::SetProviderForTesting(nullptr); }

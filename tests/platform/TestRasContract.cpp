@@ -18,7 +18,7 @@ class TestRasContract : public QObject {
   Q_OBJECT
 
  private:
-  TRasTestDir FDir;
+  TSimServiceDir FDir{TSimServiceDir::ServiceChoosesProvider};
 
   // An entry name of ALength characters, distinct per length.
   static QByteArray NameOfLength(int ALength) { return QByteArray(ALength, 'n'); }

@@ -70,7 +70,7 @@ class TestRasProcesses : public QObject {
   Q_OBJECT
 
  private:
-  TRasTestDir FDir;
+  TSimServiceDir FDir{TSimServiceDir::ServiceChoosesProvider};
 
  private slots:
   void initTestCase() {

@@ -75,7 +75,7 @@ class TestRasSim : public QObject {
   Q_OBJECT
 
  private:
-  TRasTestDir FDir;
+  TSimServiceDir FDir{TSimServiceDir::ServiceChoosesProvider};
 
   // Something done to a dial while it is on its way.
   void Interfere(const QString& AAction, const std::string& AEntry, HRASCONN AHandle) {
