@@ -1,5 +1,6 @@
 #include <QElapsedTimer>
 #include <QTest>
+#include <algorithm>
 
 #include "TTimer.h"
 #include "TestSupport.h"
@@ -27,7 +28,12 @@ class TestSystemClock : public QObject {
     Slow->SetEnabled(true);
     QTRY_VERIFY_WITH_TIMEOUT(!Slow->Enabled(), 5000);
     QVERIFY(Elapsed.elapsed() >= 130);
-    QCOMPARE(Order, (std::vector<int>{1, 1, 1, 2}));
+    // How often the fast timer fired depends on how busy the machine is; that
+    // it fired, and before the slow one, does not.
+    QVERIFY(Order.size() >= 2);
+    QCOMPARE(Order.back(), 2);
+    QCOMPARE(std::count(Order.begin(), Order.end(), 2), 1L);
+    QVERIFY(Order.size() <= 4);
   }
 };
 
