@@ -9,6 +9,10 @@ packages=(
   libbenchmark-dev
   xvfb xauth
   fonts-wqy-zenhei
+  # installing and packaging: the icon's bitmaps, checks of the installed
+  # files, the Debian package and its trial install
+  librsvg2-bin desktop-file-utils appstream man-db
+  dpkg-dev lintian debootstrap
 )
 
 missing=()
