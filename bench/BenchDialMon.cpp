@@ -8,7 +8,7 @@
 #include "CPRasMonitor.h"
 #include "RASManager.h"
 #include "RasControl.h"
-#include "TClock.h"
+#include "TManualClock.h"
 
 namespace {
 
@@ -30,9 +30,9 @@ void BM_TRasMonitorPoll(benchmark::State& AState) {
     return;
   }
   Monitor.SetEnabled(true);
-  TClock::Instance().Advance(1000);  // goes online once, outside the measurement
+  TManualClock::Instance().Advance(1000);  // goes online once, outside the measurement
   for (auto _ : AState) {
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     benchmark::DoNotOptimize(Monitor.ConnectionDetails().Handle);
   }
   Monitor.SetEnabled(false);
@@ -55,7 +55,7 @@ BENCHMARK(BM_TRASManagerConnected)->Arg(0)->Arg(1);
 
 int main(int argc, char** argv) {
   if (!OpenBenchService()) return 1;
-  TClock::UseManualClock();
+  TManualClock::Use();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <exception>
 
-#include "TApplication.h"
-#include "TDialogs.h"
+#include "ErrorHandler.h"
 #include "TTimer.h"
+#include "UserMessage.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ void DeliverDialNotification(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
     if (AError != 0 && GActiveDialler == Dialler)
       Dialler->OnError(Dialler, static_cast<int>(AError));
   } catch (...) {
-    TApplication::HandleException(std::current_exception());
+    HandleException(std::current_exception());
   }
 }
 
@@ -137,7 +137,7 @@ std::string TRASManager::Password() {
 
 void TRASManager::SetTimeout(int ATimeout) {
   if (ATimeout < 0) {
-    MessageDlg("RASManager: Invalid Timeout value (0..MaxInt)", TMsgDlgType::mtError);
+    ShowUserMessage("RASManager: Invalid Timeout value (0..MaxInt)", TMsgDlgType::mtError);
     return;
   }
   FTimeout = ATimeout;

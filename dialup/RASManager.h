@@ -46,7 +46,7 @@ class TRASManager : public TComponent {
   void SetDialAsync(bool ADialAsync) { FDialAsync = ADialAsync; }
 
   // Connection time limit in seconds, 0 = none. A negative value is refused
-  // with a message box and not stored.
+  // with a message to the user (a box in the window program) and not stored.
   int Timeout() const { return FTimeout; }
   void SetTimeout(int ATimeout);
 

@@ -146,7 +146,7 @@ class TCycleScript {
   // makes has reported before time goes on: a hang-up must not overtake the
   // report of the dial before it.
   void Wait(uint64_t AMilliseconds) {
-    TClock& Clock = TClock::Instance();
+    TManualClock& Clock = TManualClock::Instance();
     const uint64_t Target = Clock.Now() + AMilliseconds;
     uint64_t Due = 0;
     while (Clock.NextDue(Due) && Due <= Target) {

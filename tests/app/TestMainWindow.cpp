@@ -443,9 +443,9 @@ class TestMainWindow : public QObject {
     } else if (Operation == "disconnect") {
       QTest::mouseClick(Form.mstop, Qt::LeftButton);
     } else if (Operation == "drop") {
-      TClock::Instance().Advance(1000);
+      TManualClock::Instance().Advance(1000);
       QCOMPARE(TSimService::RunTool({"drop", "Broadband"}), 0);
-      TClock::Instance().Advance(1000);
+      TManualClock::Instance().Advance(1000);
       QVERIFY(Form.Memo1->toPlainText().endsWith(QStringLiteral(" disconnected")));
     }
     TWindowUnderTest::Settle();

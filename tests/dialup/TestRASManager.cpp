@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "RASManager.h"
-#include "TClock.h"
+#include "TManualClock.h"
 #include "TScriptedRasProvider.h"
 #include "TestSupport.h"
 
@@ -89,7 +89,7 @@ struct TDiallerFixture {
           Dialler->SetDialAsync(true);
           break;
         case 'a':
-          TClock::Instance().Advance(Arg.toULongLong());
+          TManualClock::Instance().Advance(Arg.toULongLong());
           break;
         case 'c':
           Provider->AddConnection(Arg.section(':', 0, 0).toStdString(),

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "RASManager.h"
-#include "TClock.h"
+#include "TManualClock.h"
 #include "TRasPeer.h"
 #include "TSimServiceDir.h"
 #include "TestSupport.h"
@@ -131,7 +131,7 @@ class TestRASManagerSim : public QObject {
     QCOMPARE(Sim.Events, Events);
     QCOMPARE(Sim.Dialler->Connected(), Connected);
     QCOMPARE(PeerConnectedEntries(), PeerSees);
-    TClock::Instance().Advance(2000);
+    TManualClock::Instance().Advance(2000);
     QCOMPARE(Sim.Dialler->ElapsedSeconds(), Elapsed);
   }
 
@@ -150,12 +150,12 @@ class TestRASManagerSim : public QObject {
   void ALineThePeerCutIsNotHungUp() {
     TSimDialler Sim("Broadband");
     Sim.Dialler->Dial();
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     QCOMPARE(RunRasPeer({"drop", "Broadband"}).ExitCode, 0);
     QVERIFY(!Sim.Dialler->Connected());
     Sim.Dialler->HangUp();
     // Not connected: HangUp left the count running.
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     QCOMPARE(Sim.Dialler->ElapsedSeconds(), 2);
     QVERIFY(Sim.Events.isEmpty());
   }

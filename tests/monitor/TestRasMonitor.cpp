@@ -10,7 +10,7 @@
 
 #include "CPRasMiniApi.h"
 #include "CPRasMonitor.h"
-#include "TClock.h"
+#include "TManualClock.h"
 #include "TScriptedRasProvider.h"
 #include "TestSupport.h"
 
@@ -104,7 +104,7 @@ struct TMonitorFixture {
   void PollOnce(const QString& AService) {
     SetService(AService);
     ++Poll;
-    TClock::Instance().Advance(static_cast<uint64_t>(Monitor->PollInterval()));
+    TManualClock::Instance().Advance(static_cast<uint64_t>(Monitor->PollInterval()));
   }
 };
 
@@ -273,7 +273,7 @@ class TestRasMonitor : public QObject {
           F.Monitor->SetPollInterval(Arg.toInt());
           break;
         case 'a':
-          TClock::Instance().Advance(Arg.toULongLong());
+          TManualClock::Instance().Advance(Arg.toULongLong());
           break;
       }
     }
@@ -298,7 +298,7 @@ class TestRasMonitor : public QObject {
     F.Monitor->SetDesigning(true);
     F.Monitor->SetEnabled(true);
     QVERIFY(!F.Monitor->Enabled());
-    TClock::Instance().Advance(5000);
+    TManualClock::Instance().Advance(5000);
     QCOMPARE(F.Events, QStringList{});
   }
 

@@ -6,7 +6,7 @@
 #include "CPRasMiniApi.h"
 #include "CPRasMonitor.h"
 #include "Exception.h"
-#include "TClock.h"
+#include "TManualClock.h"
 #include "TestSupport.h"
 
 class TestRasMonitorNoLibrary : public QObject {
@@ -54,7 +54,7 @@ class TestRasMonitorNoLibrary : public QObject {
       QCOMPARE(AError.Message(), std::string("RASAPI Not Loaded, unable to access RAS Functions"));
     }
     QVERIFY(!Monitor.Enabled());
-    TClock::Instance().Advance(10000);
+    TManualClock::Instance().Advance(10000);
     QVERIFY(!Polled);
     QVERIFY(!Monitor.Online());
   }

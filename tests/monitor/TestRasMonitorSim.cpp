@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "CPRasMonitor.h"
-#include "TClock.h"
+#include "TManualClock.h"
 #include "TRasPeer.h"
 #include "TSimServiceDir.h"
 #include "TestSupport.h"
@@ -54,7 +54,7 @@ struct TSimMonitor {
   // One poll; the events it raised.
   QStringList Poll() {
     Events.clear();
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     return Events;
   }
 };

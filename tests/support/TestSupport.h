@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "TClock.h"
 #include "TDialogs.h"
 #include "TGuiApplication.h"
+#include "TManualClock.h"
 
 // The boxes the program showed since the last Clear, answered with mrOk
 // unless a test chose another answer.
@@ -25,11 +25,11 @@ class TModalRecorder {
 
 // Every test program runs on the hand-driven clock and answers every modal
 // box itself, so that no test sleeps through a timer or waits for a person.
-#define DRAVIK_TEST_MAIN(TestClass)                   \
-  int main(int argc, char** argv) {                   \
-    TGuiApplication App(argc, argv);                  \
-    TClock::UseManualClock();                         \
-    TModalRecorder::Instance().Install();             \
-    TestClass Test;                                   \
-    return QTest::qExec(&Test, argc, argv);           \
+#define DRAVIK_TEST_MAIN(TestClass)         \
+  int main(int argc, char** argv) {         \
+    TGuiApplication App(argc, argv);        \
+    TManualClock::Use();                    \
+    TModalRecorder::Instance().Install();   \
+    TestClass Test;                         \
+    return QTest::qExec(&Test, argc, argv); \
   }

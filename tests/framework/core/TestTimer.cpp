@@ -39,7 +39,7 @@ void Run(TRecordedTimer& ATimer, const QStringList& ASteps) {
         ATimer.Timer->SetEnabled(false);
         break;
       case 'a':
-        TClock::Instance().Advance(Arg);
+        TManualClock::Instance().Advance(Arg);
         break;
     }
   }
@@ -95,7 +95,7 @@ class TestTimer : public QObject {
     });
     Timer->SetInterval(1000);
     Timer->SetEnabled(true);
-    TClock::Instance().Advance(10000);
+    TManualClock::Instance().Advance(10000);
     QCOMPARE(Count, 1);
   }
 
@@ -115,7 +115,7 @@ class TestTimer : public QObject {
     Arm(2, 100);
     Arm(3, 200);
     Arm(4, 100);
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     QCOMPARE(Order, (std::vector<int>{2, 4, 3, 1}));
   }
 
@@ -127,7 +127,7 @@ class TestTimer : public QObject {
       Timer->OnTimer.Bind([&](TObject*) { ++Count; });
       Timer->SetEnabled(true);
     }
-    TClock::Instance().Advance(5000);
+    TManualClock::Instance().Advance(5000);
     QCOMPARE(Count, 0);
   }
 
@@ -148,14 +148,14 @@ class TestTimer : public QObject {
     Failing->SetEnabled(true);
     Other->SetEnabled(true);
 
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     QCOMPARE(TModalRecorder::Instance().Shown().size(), size_t(1));
     const TModalRequest& Box = TModalRecorder::Instance().Shown().front();
     QCOMPARE(Box.Type, TMsgDlgType::mtError);
     QCOMPARE(Box.Title, std::string("Dravik test"));
     QCOMPARE(Box.Text, std::string("Not enough timers available."));
 
-    TClock::Instance().Advance(2000);
+    TManualClock::Instance().Advance(2000);
     QCOMPARE(FailingCount, 3);
     QCOMPARE(OtherCount, 2);
   }

@@ -1,6 +1,6 @@
 #include "TTimer.h"
 
-#include "TApplication.h"
+#include "ErrorHandler.h"
 
 TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {}
 
@@ -42,6 +42,6 @@ void TTimer::Fire() {
   try {
     OnTimer(this);
   } catch (...) {
-    TApplication::HandleException(std::current_exception());
+    HandleException(std::current_exception());
   }
 }

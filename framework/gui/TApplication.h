@@ -2,7 +2,9 @@
 
 #include <exception>
 #include <string>
+#include <utility>
 
+#include "ErrorHandler.h"
 #include "TComponent.h"
 #include "TEvent.h"
 #include "Windows.h"
@@ -41,21 +43,20 @@ class TApplication : public TComponent {
   // Whether the program was started with the minimised, inactive show state.
   static bool StartedMinimized();
 
-  // An exception that escaped a handler run from the message loop: shown in
-  // an error box titled with the application title; the program runs on.
-  static void HandleException(std::exception_ptr AError);
-  // Runs a handler that the toolkit calls (a slot, a notifier), showing what
-  // it throws: an exception must never unwind through the toolkit's frames.
+  // The window program's error handler, installed at start-up: an exception
+  // that escaped a handler run from the message loop is shown in an error box
+  // titled with the application title; the program runs on.
+  static void ShowException(std::exception_ptr AError);
+  // Hands an escaped exception to the program's error handler.
+  static void HandleException(std::exception_ptr AError) { ::HandleException(AError); }
+  // Runs a handler that the toolkit calls (a slot, a notifier), handing on
+  // what it throws: an exception must never unwind through the toolkit's frames.
   template <typename Handler>
   static void Guarded(Handler&& AHandler) noexcept {
-    try {
-      AHandler();
-    } catch (...) {
-      HandleException(std::current_exception());
-    }
+    ::Guarded(std::forward<Handler>(AHandler));
   }
   // The error text as the box shows it: a full stop is appended when missing.
-  static std::string ErrorText(std::exception_ptr AError);
+  static std::string ErrorText(std::exception_ptr AError) { return ::ErrorText(AError); }
 
  private:
   TApplication();

@@ -13,8 +13,9 @@
 // - interval 0 never fires, even while enabled;
 // - it fires again and again, one interval apart, until it is disabled.
 // Intervals are unsigned 32-bit milliseconds, so 4294966296 ms fires after
-// about 49.7 days. A handler's exception is shown to the user and the timer
-// keeps running.
+// about 49.7 days: a negative interval read as unsigned waits that long
+// rather than firing at once or never. A handler's exception goes to the
+// program's error handler and the timer keeps running.
 class TTimer : public TComponent {
  public:
   explicit TTimer(TComponent* AOwner);

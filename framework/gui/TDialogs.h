@@ -3,11 +3,11 @@
 #include <functional>
 #include <string>
 
+#include "UserMessage.h"
+
 // Every modal box of the program goes through here, so that a test can answer
 // it without a person: with an answerer set, the box is not shown and the
 // answerer's result stands for the button pressed.
-enum class TMsgDlgType { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
-
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrYes = 6, mrNo = 7 };
 
 struct TModalRequest {

@@ -18,11 +18,7 @@ class TMinimizeWatcher : public QObject {
     if (AEvent->type() == QEvent::WindowStateChange) {
       auto* Form = static_cast<QWidget*>(AWatched);
       if (Form->isMinimized()) {
-        try {
-          Application().OnMinimize(&Application());
-        } catch (...) {
-          TApplication::HandleException(std::current_exception());
-        }
+        Guarded([] { Application().OnMinimize(&Application()); });
       }
     }
     return QObject::eventFilter(AWatched, AEvent);
@@ -76,19 +72,6 @@ void TApplication::ShowTaskbarButton(bool AVisible) {
   ShowWindow(Handle(), AVisible ? SW_SHOW : SW_HIDE);
 }
 
-std::string TApplication::ErrorText(std::exception_ptr AError) {
-  std::string Text;
-  try {
-    std::rethrow_exception(AError);
-  } catch (const std::exception& Error) {
-    Text = Error.what();
-  } catch (...) {
-    Text = "Unknown error";
-  }
-  if (Text.empty() || Text.back() != '.') Text += '.';
-  return Text;
-}
-
-void TApplication::HandleException(std::exception_ptr AError) {
+void TApplication::ShowException(std::exception_ptr AError) {
   ShowModalBox({TMsgDlgType::mtError, Instance().FTitle, ErrorText(AError)});
 }

@@ -1,0 +1,27 @@
+#include "TGuiApplication.h"
+
+#include "ErrorHandler.h"
+#include "TApplication.h"
+#include "TDialogs.h"
+#include "UserMessage.h"
+
+TGuiApplication::TGuiApplication(int& AArgc, char** AArgv) : QApplication(AArgc, AArgv) {
+  SetErrorHandler(&TApplication::ShowException);
+  SetUserMessageHandler(
+      [](const std::string& AMessage, TMsgDlgType AType) { MessageDlg(AMessage, AType); });
+}
+
+TGuiApplication::~TGuiApplication() {
+  // Without the application no box can be shown.
+  SetUserMessageHandler(nullptr);
+  SetErrorHandler(nullptr);
+}
+
+bool TGuiApplication::notify(QObject* AReceiver, QEvent* AEvent) {
+  try {
+    return QApplication::notify(AReceiver, AEvent);
+  } catch (...) {
+    HandleException(std::current_exception());
+    return false;
+  }
+}

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QApplication>
+
+// The toolkit's application. While it exists, errors that escape a handler
+// and the components' messages reach the user in message boxes. Handlers
+// catch their own exceptions (Guarded), since unwinding through the toolkit
+// is not safe; notify is the last net for one that slipped through: it is
+// shown to the user and the program runs on.
+class TGuiApplication : public QApplication {
+ public:
+  TGuiApplication(int& AArgc, char** AArgv);
+  ~TGuiApplication() override;
+  bool notify(QObject* AReceiver, QEvent* AEvent) override;
+};
