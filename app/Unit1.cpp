@@ -154,8 +154,10 @@ std::string TForm1::SettingsFilePath() const {
 }
 
 uint32_t TForm1::IntervalOf(int32_t ASeconds) {
-  // Unsigned arithmetic wraps exactly as the signed product does, without
-  // the undefined behaviour of a signed overflow.
+  // Wrap-around kept on purpose: a negative or huge spin value gives a long
+  // wait, as the cycle has always done, rather than an error; unsigned
+  // arithmetic wraps exactly as the signed product does, without the
+  // undefined behaviour of a signed overflow.
   return static_cast<uint32_t>(ASeconds) * 1000u;
 }
 

@@ -28,33 +28,45 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   explicit TForm1(const std::string& AExePath = ExecutablePath(), QWidget* AParent = nullptr);
   ~TForm1() override;
 
-  // The non-visual components, under their designed names.
-  TTimer* Timer1 = nullptr;
-  TTimer* Timer2 = nullptr;
-  TRASManager* rasm1 = nullptr;
-  TRasMonitor* Ras = nullptr;
+  // The non-visual components, under their designed names (the names the
+  // stored form and the tests use).
+  TTimer* Timer1 = nullptr;    // hang-up timer: ends the online phase of the cycle
+  TTimer* Timer2 = nullptr;    // redial timer: ends the offline phase of the cycle
+  TRASManager* rasm1 = nullptr;  // the dialler: dials and hangs up the selected entry
+  TRasMonitor* Ras = nullptr;    // the monitor: reports the line going up and down
 
   // The settings file's name without directory, worked out by FormCreate.
   const std::string& IniFileName() const { return FIniFileName; }
   // Where the settings file is read and written.
   std::string SettingsFilePath() const;
 
+  // Start-up: reads the settings, fills the entry list, switches the monitor
+  // on, shows the address, shows the About window as a splash and arms the
+  // hang-up timer when the cycle is on.
   void FormCreate(TObject* ASender);
   // Writes the settings; an exception abandons the close.
   void FormClose(TObject* ASender);
+  // The entry list's selection: hands the chosen entry to the dialler and
+  // shows its stored credentials.
   void ComboBox1Change(TObject* ASender);
   // The connect action: re-reads the phonebook and dials its first entry
   // unless the dialler's entry is connected.
   void msendClick(TObject* ASender);
   // The disconnect action: hangs up only while the entry is connected.
   void mstopClick(TObject* ASender);
+  // The dialler's failure report: hangs up when the code is not 0.
   void rasm1Error(TObject* ASender, int AError);
 
   // The reconnect cycle: Timer1 ends the online phase, Timer2 the offline one.
+  // The cycle's check box: arms the hang-up timer or stops both timers.
   void CheckBox1Click(TObject* ASender);
+  // Online time is up: disconnect, then arm the redial timer.
   void Timer1Timer(TObject* ASender);
+  // Offline time is up: connect, then arm the hang-up timer again.
   void Timer2Timer(TObject* ASender);
+  // The monitor found the line up: show its address and log " connected".
   void RasRasConnected(TObject* ASender, TRasConnectionDetails AConnectionDetails);
+  // The monitor found the line gone: log " disconnected".
   void RasRasDisconnected(TObject* ASender, TRasConnectionDetails AConnectionDetails);
 
   // Hides the window to the notification area; the tray menu's item N2.

@@ -12,7 +12,8 @@
 namespace {
 
 // The connection buffer of one poll: more connections than this make the
-// listing fail.
+// listing fail. Eight on purpose: the poll only reads the first connection,
+// and its buffer stays a fixed 3296-byte local, as the monitor has always had.
 constexpr DWORD PollCapacity = 8;
 constexpr int HostNameSize = 255;
 
@@ -149,6 +150,8 @@ void TRasMonitor::PollConnections(TObject*) {
 }
 
 std::string StateText(RASCONNSTATE AState, DWORD AError) {
+  // Three Rs on purpose: the status has always read so, and status handlers
+  // and their logs may match it.
   if (AError != 0) return "ERRROR";
   return RasStateText(AState);
 }
