@@ -2,9 +2,7 @@
 
 #include <string>
 
-// The running program's executable file, as a full path; empty when the
-// system cannot tell.
-std::string ExecutablePath();
+#include "ExecutablePath.h"
 
 // The directory part of an executable's path: everything up to and including
 // the last "/" (empty when there is none).

@@ -11,7 +11,10 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <string_view>
 
+#include "ExecutablePath.h"
+#include "SameText.h"
 #include "Windows.h"
 
 namespace {
@@ -21,20 +24,14 @@ namespace {
 std::string SharedObjectName(const std::string& AName) {
   const size_t Length = AName.size();
   if (Length <= 4 || AName.find('/') != std::string::npos) return AName;
-  std::string Suffix = AName.substr(Length - 4);
-  for (char& Char : Suffix)
-    Char = static_cast<char>(std::tolower(static_cast<unsigned char>(Char)));
-  if (Suffix != ".dll") return AName;
+  if (!SameText(std::string_view(AName).substr(Length - 4), ".dll")) return AName;
   std::string Base = AName.substr(0, Length - 4);
   for (char& Char : Base) Char = static_cast<char>(std::tolower(static_cast<unsigned char>(Char)));
   return "lib" + Base + ".so";
 }
 
 std::string ExecutableDir() {
-  char Path[PATH_MAX + 1] = {};
-  const ssize_t Length = readlink("/proc/self/exe", Path, PATH_MAX);
-  if (Length <= 0) return {};
-  std::string Text(Path, static_cast<size_t>(Length));
+  const std::string Text = ExecutablePath();
   const size_t Slash = Text.rfind('/');
   return Slash == std::string::npos ? std::string() : Text.substr(0, Slash);
 }

@@ -1,12 +1,12 @@
 #include "Winsock.h"
 
-#include <cctype>
 #include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "HostAddresses.h"
+#include "SameText.h"
 
 namespace {
 
@@ -34,17 +34,6 @@ struct THostRecord {
   hostent Entry{};
 };
 thread_local THostRecord HostRecord;
-
-bool SameName(const std::string& A, const std::string& B) {
-  if (A.size() != B.size()) return false;
-  for (size_t Index = 0; Index < A.size(); ++Index) {
-    if (std::tolower(static_cast<unsigned char>(A[Index])) !=
-        std::tolower(static_cast<unsigned char>(B[Index]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -96,7 +85,7 @@ hostent* WINAPI gethostbyname(const char* name) {
   const bool HaveOwnName = dravik::platform::SystemHostName(OwnName);
   const std::string Name = *name == 0 && HaveOwnName ? OwnName : std::string(name);
   std::vector<uint32_t> Addresses;
-  if (HaveOwnName && SameName(Name, OwnName)) Addresses = dravik::platform::InterfaceAddresses();
+  if (HaveOwnName && SameText(Name, OwnName)) Addresses = dravik::platform::InterfaceAddresses();
   if (Addresses.empty() && !Name.empty()) Addresses = dravik::platform::ResolvedAddresses(Name);
   if (Addresses.empty()) {
     Fail(WSAHOST_NOT_FOUND);

@@ -2,10 +2,12 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
+#include <string_view>
 
+#include "IniText.h"
 #include "RasPaths.h"
+#include "ReadBoundedFile.h"
 #include "TSimProvider.h"
 #include "TUnusableProvider.h"
 
@@ -51,20 +53,14 @@ bool IsProviderWord(const std::string& AText) {
 // no file or no such line. ANote tells what was wrong with a line that was
 // there.
 std::string ConfiguredName(const std::string& AFile, std::string& ANote) {
-  std::ifstream File(AFile);
-  std::string Line;
-  for (int Count = 0; Count < 1000 && std::getline(File, Line); ++Count) {
-    if (Line.size() > 1000) continue;
-    const size_t Equals = Line.find('=');
-    if (Equals == std::string::npos) continue;
-    auto Trim = [](std::string AText) {
-      const size_t First = AText.find_first_not_of(" \t\r");
-      const size_t Last = AText.find_last_not_of(" \t\r");
-      return First == std::string::npos ? std::string() : AText.substr(First, Last - First + 1);
-    };
-    if (Trim(Line.substr(0, Equals)) != "provider") continue;
-    const std::string Value = Trim(Line.substr(Equals + 1));
-    if (IsProviderWord(Value)) return Value;
+  // A configuration file is a few lines; a larger one is not ours.
+  constexpr size_t MaxConfigBytes = 64 * 1024;
+  std::string Text;
+  if (ReadBoundedFile(AFile, MaxConfigBytes, Text) != TFileRead::Read) return {};
+  for (const TIniLine& Line : SplitIniLines(Text)) {
+    std::string_view Key, Value;
+    if (!IniKeyLine(Line.Text, Key, Value) || Key != "provider") continue;
+    if (IsProviderWord(std::string(Value))) return std::string(Value);
     ANote = "the provider line of " + AFile + " is not a provider name";
     return {};
   }

@@ -1,16 +1,13 @@
 #include "SimPhonebook.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
-#include <sstream>
+#include <string_view>
 
-#include "ReadWhole.h"
+#include "IniText.h"
+#include "ReadBoundedFile.h"
+#include "ReplaceFile.h"
 
 namespace dravik::ras {
 
@@ -19,13 +16,6 @@ namespace {
 constexpr size_t MaxPhonebookBytes = 1024 * 1024;
 constexpr size_t MaxEntries = 10000;
 constexpr double MaxDialSeconds = 3600;
-
-std::string Trim(const std::string& AText) {
-  const size_t First = AText.find_first_not_of(" \t");
-  if (First == std::string::npos) return {};
-  const size_t Last = AText.find_last_not_of(" \t");
-  return AText.substr(First, Last - First + 1);
-}
 
 bool ParseSeconds(const std::string& AText, int64_t& ANs) {
   if (AText.empty() || AText.size() > 32) return false;
@@ -53,24 +43,6 @@ bool ParseCode(const std::string& AText, DWORD& ACode) {
   return true;
 }
 
-// Puts the sample phonebook in place unless a phonebook appears meanwhile:
-// written aside, then linked under the real name, which fails when another
-// process was quicker.
-bool CreateSample(const std::string& APath) {
-  const std::string Temporary = APath + ".new." + std::to_string(getpid());
-  const int Fd =
-      open(Temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (Fd < 0) return false;
-  const std::string Text = TSimPhonebook::SampleText();
-  const bool Written = fchmod(Fd, 0600) == 0 &&
-                       write(Fd, Text.data(), Text.size()) == static_cast<ssize_t>(Text.size());
-  const bool Closed = close(Fd) == 0;
-  const bool Linked =
-      Written && Closed && (link(Temporary.c_str(), APath.c_str()) == 0 || errno == EEXIST);
-  unlink(Temporary.c_str());
-  return Linked;
-}
-
 }  // namespace
 
 const char* TSimPhonebook::SampleText() {
@@ -86,30 +58,25 @@ const char* TSimPhonebook::SampleText() {
 
 void TSimPhonebook::Parse(const std::string& AText, std::vector<TSimEntry>& AEntries) {
   AEntries.clear();
-  std::istringstream In(AText);
-  std::string Line;
   // The section the following keys belong to; none while outside a section
   // or inside one that was skipped.
   TSimEntry* Current = nullptr;
-  while (std::getline(In, Line)) {
-    if (!Line.empty() && Line.back() == '\r') Line.pop_back();
-    const std::string Text = Trim(Line);
-    if (Text.empty() || Text[0] == ';' || Text[0] == '#') continue;
-    if (Text[0] == '[') {
+  for (const TIniLine& Line : SplitIniLines(AText)) {
+    std::string_view Name, Rest;
+    if (IniSectionLine(Line.Text, Name, Rest)) {
+      // Names are taken as written between the brackets, blanks included.
       Current = nullptr;
-      if (Text.back() != ']' || Text.size() < 3) continue;
-      const std::string Name = Text.substr(1, Text.size() - 2);
-      if (Name.size() > RAS_MaxEntryName || Name.find('\0') != std::string::npos) continue;
-      if (Find(AEntries, Name) != nullptr || AEntries.size() >= MaxEntries) continue;
+      if (Name.empty() || !IniTrim(Rest).empty()) continue;
+      if (Name.size() > RAS_MaxEntryName || Name.find('\0') != std::string_view::npos) continue;
+      if (Find(AEntries, std::string(Name)) != nullptr || AEntries.size() >= MaxEntries) continue;
       AEntries.push_back(TSimEntry());
-      AEntries.back().Name = Name;
+      AEntries.back().Name = std::string(Name);
       Current = &AEntries.back();
       continue;
     }
-    const size_t Equals = Text.find('=');
-    if (Current == nullptr || Equals == std::string::npos) continue;
-    const std::string Key = Trim(Text.substr(0, Equals));
-    const std::string Value = Trim(Text.substr(Equals + 1));
+    std::string_view KeyText, ValueText;
+    if (Current == nullptr || !IniKeyLine(Line.Text, KeyText, ValueText)) continue;
+    const std::string Key(KeyText), Value(ValueText);
     if (Value.find('\0') != std::string::npos) continue;
     if (Key == "UserName" && Value.size() <= UNLEN) {
       Current->UserName = Value;
@@ -125,16 +92,20 @@ void TSimPhonebook::Parse(const std::string& AText, std::vector<TSimEntry>& AEnt
 
 DWORD TSimPhonebook::Load(const std::string& APath, std::vector<TSimEntry>& AEntries) {
   AEntries.clear();
-  int Fd = open(APath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (Fd < 0 && errno == ENOENT) {
-    if (!CreateSample(APath)) return ERROR_CANNOT_OPEN_PHONEBOOK;
-    Fd = open(APath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  }
-  if (Fd < 0) return ERROR_CANNOT_OPEN_PHONEBOOK;
   std::string Text;
-  const bool Read = ReadWhole(Fd, MaxPhonebookBytes, Text);
-  close(Fd);
-  if (!Read) return ERROR_CANNOT_LOAD_PHONEBOOK;
+  TFileRead Read = ReadBoundedFile(APath, MaxPhonebookBytes, Text, false);
+  if (Read == TFileRead::Missing) {
+    // Put in place unless a phonebook appears meanwhile: another process's
+    // (or the user's) stays.
+    TReplaceOptions How;
+    How.NewFileMode = 0600;
+    How.OnlyIfAbsent = true;
+    if (!ReplaceFile(APath, SampleText(), How)) return ERROR_CANNOT_OPEN_PHONEBOOK;
+    Read = ReadBoundedFile(APath, MaxPhonebookBytes, Text, false);
+  }
+  if (Read == TFileRead::Missing || Read == TFileRead::CannotOpen)
+    return ERROR_CANNOT_OPEN_PHONEBOOK;
+  if (Read != TFileRead::Read) return ERROR_CANNOT_LOAD_PHONEBOOK;
   Parse(Text, AEntries);
   return ERROR_SUCCESS;
 }

@@ -13,7 +13,8 @@
 #include <sstream>
 #include <string_view>
 
-#include "ReadWhole.h"
+#include "ReadBoundedFile.h"
+#include "ReplaceFile.h"
 #include "SimClock.h"
 
 namespace dravik::ras {
@@ -75,17 +76,6 @@ bool SplitWords(std::string_view ALine, size_t ACount, std::string_view* AWords,
     ALine.remove_prefix(Space + 1);
   }
   ARest = ALine;
-  return true;
-}
-
-bool WriteWhole(int AFd, const std::string& AText) {
-  size_t Done = 0;
-  while (Done < AText.size()) {
-    const ssize_t Put = write(AFd, AText.data() + Done, AText.size() - Done);
-    if (Put < 0 && errno == EINTR) continue;
-    if (Put <= 0) return false;
-    Done += static_cast<size_t>(Put);
-  }
   return true;
 }
 
@@ -199,13 +189,18 @@ TSimStore::TSimStore(std::string ARuntimeDir) : FDir(std::move(ARuntimeDir)) {}
 
 DWORD TSimStore::Read(TSimStateData& AState) const {
   AState = TSimStateData();
-  const int Fd = open((FDir + "/state").c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (Fd < 0) return errno == ENOENT ? ERROR_SUCCESS : ERROR_RASMAN_CANNOT_INITIALIZE;
   std::string Text;
-  const bool Read = ReadWhole(Fd, MaxStateBytes, Text);
-  close(Fd);
-  if (Read) Parse(Text, AState);
-  return ERROR_SUCCESS;
+  switch (ReadBoundedFile(FDir + "/state", MaxStateBytes, Text, false)) {
+    case TFileRead::Read:
+      Parse(Text, AState);
+      return ERROR_SUCCESS;
+    case TFileRead::Missing:
+    case TFileRead::Refused:
+      return ERROR_SUCCESS;
+    case TFileRead::CannotOpen:
+      break;
+  }
+  return ERROR_RASMAN_CANNOT_INITIALIZE;
 }
 
 DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
@@ -232,15 +227,13 @@ DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
   }
   if (Result == ERROR_SUCCESS) {
     while (State.Ended.size() > MaxEnded) State.Ended.pop_front();
-    const std::string Temporary = FDir + "/state.new";
-    const int Fd =
-        open(Temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    bool Written = Fd >= 0 && fchmod(Fd, 0600) == 0 && WriteWhole(Fd, Format(State));
-    if (Fd >= 0) Written = close(Fd) == 0 && Written;
-    if (!Written || rename(Temporary.c_str(), (FDir + "/state").c_str()) != 0) {
-      unlink(Temporary.c_str());
-      Result = ERROR_RASMAN_CANNOT_INITIALIZE;
-    }
+    // The state lives in a runtime folder in memory and changes at every
+    // dial: it need not wait for a disk.
+    TReplaceOptions How;
+    How.NewFileMode = 0600;
+    How.KeepOldMode = false;
+    How.Durable = false;
+    if (!ReplaceFile(FDir + "/state", Format(State), How)) Result = ERROR_RASMAN_CANNOT_INITIALIZE;
   }
   close(LockFd);
   return Result;

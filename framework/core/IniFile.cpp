@@ -1,0 +1,136 @@
+#include "IniFile.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "Exception.h"
+#include "IniText.h"
+#include "ReadBoundedFile.h"
+#include "ReplaceFile.h"
+#include "SameText.h"
+#include "StrToInt.h"
+
+namespace {
+
+// Index range [ABegin, AEnd) of the lines inside the first section named
+// ASection (the header excluded); false when there is none.
+bool FindSection(const std::vector<TIniLine>& ALines, const std::string& ASection, size_t& ABegin,
+                 size_t& AEnd) {
+  std::string_view Name, Rest;
+  for (size_t I = 0; I < ALines.size(); ++I) {
+    if (!IniSectionLine(ALines[I].Text, Name, Rest) || !SameText(IniTrim(Name), ASection)) continue;
+    ABegin = I + 1;
+    AEnd = ABegin;
+    while (AEnd < ALines.size() && !IniSectionLine(ALines[AEnd].Text, Name, Rest)) ++AEnd;
+    return true;
+  }
+  return false;
+}
+
+bool HasLineBreak(const std::string& AText) {
+  return AText.find_first_of("\r\n") != std::string::npos;
+}
+
+// A settings file reached through a symbolic link is replaced at the link's
+// target, so that the link survives.
+std::string ResolvedTarget(const std::string& AFileName) {
+  char Resolved[PATH_MAX];
+  if (::realpath(AFileName.c_str(), Resolved) != nullptr) return Resolved;
+  return AFileName;
+}
+
+// A file without write permission is left alone, as it would be by a writer
+// that opened it in place, whoever runs the program.
+bool Writable(const std::string& AFileName) {
+  struct stat Info {};
+  if (::stat(AFileName.c_str(), &Info) != 0) return true;
+  return S_ISREG(Info.st_mode) && (Info.st_mode & 0222) != 0 &&
+         ::access(AFileName.c_str(), W_OK) == 0;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(const std::string& AFileName) : FFileName(AFileName) {}
+
+std::string TIniFile::ReadString(const std::string& ASection, const std::string& AIdent,
+                                 const std::string& ADefault) const {
+  std::string Content;
+  if (ReadBoundedFile(FFileName, MaxFileSize, Content) != TFileRead::Read) return ADefault;
+  const std::vector<TIniLine> Lines = SplitIniLines(Content);
+  size_t Begin = 0, End = 0;
+  if (!FindSection(Lines, ASection, Begin, End)) return ADefault;
+  std::string_view Key, Value;
+  for (size_t I = Begin; I < End; ++I)
+    if (IniKeyLine(Lines[I].Text, Key, Value) && SameText(Key, AIdent)) return std::string(Value);
+  return ADefault;
+}
+
+int32_t TIniFile::ReadInteger(const std::string& ASection, const std::string& AIdent,
+                              int32_t ADefault) const {
+  return StrToIntDef(ReadString(ASection, AIdent, ""), ADefault);
+}
+
+void TIniFile::WriteString(const std::string& ASection, const std::string& AIdent,
+                           const std::string& AValue) {
+  const Exception Failure("Unable to write to " + FFileName);
+  // A name or value that would break the file's line structure is refused.
+  if (HasLineBreak(ASection) || HasLineBreak(AIdent) || HasLineBreak(AValue) ||
+      ASection.find(']') != std::string::npos || AIdent.find('=') != std::string::npos ||
+      IniTrim(AIdent).empty())
+    throw Failure;
+
+  const std::string Target = ResolvedTarget(FFileName);
+  std::string Content;
+  // An existing file that cannot be read is not overwritten: its content
+  // would be lost.
+  const TFileRead Read = ReadBoundedFile(Target, MaxFileSize, Content);
+  if (Read != TFileRead::Read && Read != TFileRead::Missing) throw Failure;
+  std::vector<TIniLine> Lines = SplitIniLines(Content);
+
+  std::string Ending = "\n";
+  for (const TIniLine& Line : Lines)
+    if (!Line.Ending.empty()) {
+      Ending = Line.Ending;
+      break;
+    }
+  const std::string NewLine = AIdent + "=" + AValue;
+
+  size_t Begin = 0, End = 0;
+  if (FindSection(Lines, ASection, Begin, End)) {
+    std::string_view Key, Value;
+    bool Replaced = false;
+    for (size_t I = Begin; I < End && !Replaced; ++I) {
+      if (IniKeyLine(Lines[I].Text, Key, Value) && SameText(Key, AIdent)) {
+        Lines[I].Text = NewLine;
+        Replaced = true;
+      }
+    }
+    if (!Replaced) {
+      // After the section's last non-blank line, so that blank lines that
+      // separate it from the next section stay where they are.
+      size_t Insert = Begin;
+      for (size_t I = Begin; I < End; ++I)
+        if (!IniTrim(Lines[I].Text).empty()) Insert = I + 1;
+      if (Lines[Insert - 1].Ending.empty()) Lines[Insert - 1].Ending = Ending;
+      Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(Insert), TIniLine{NewLine, Ending});
+    }
+  } else {
+    if (!Lines.empty() && Lines.back().Ending.empty()) Lines.back().Ending = Ending;
+    Lines.push_back({"[" + ASection + "]", Ending});
+    Lines.push_back({NewLine, Ending});
+  }
+
+  const std::string Output = JoinIniLines(Lines);
+  if (Output.size() > MaxFileSize || !Writable(Target) || !ReplaceFile(Target, Output))
+    throw Failure;
+}
+
+void TIniFile::WriteInteger(const std::string& ASection, const std::string& AIdent,
+                            int32_t AValue) {
+  WriteString(ASection, AIdent, std::to_string(AValue));
+}
