@@ -3,21 +3,26 @@
 #include <cstdio>
 #include <utility>
 
+#include "THook.h"
+
 namespace {
 
-TUserMessageHandler& Installed() {
-  static TUserMessageHandler Handler;
-  return Handler;
+void WriteToStandardError(const std::string& AMessage, TMsgDlgType) {
+  std::fprintf(stderr, "%s\n", AMessage.c_str());
+}
+
+// Made at first use, so that it serves code that runs before main too.
+THook<const std::string&, TMsgDlgType>& MessageHook() {
+  static THook<const std::string&, TMsgDlgType> Hook(&WriteToStandardError);
+  return Hook;
 }
 
 }  // namespace
 
-void SetUserMessageHandler(TUserMessageHandler AHandler) { Installed() = std::move(AHandler); }
+void SetUserMessageHandler(TUserMessageHandler AHandler) {
+  MessageHook().Install(std::move(AHandler));
+}
 
 void ShowUserMessage(const std::string& AMessage, TMsgDlgType AType) {
-  if (Installed()) {
-    Installed()(AMessage, AType);
-    return;
-  }
-  std::fprintf(stderr, "%s\n", AMessage.c_str());
+  MessageHook()(AMessage, AType);
 }
