@@ -9,6 +9,8 @@ class TObject {
   virtual ~TObject() = default;
 };
 
+enum class TOperation { opInsert, opRemove };
+
 // A component has an owner and a name; destroying it destroys, last first,
 // every component it owns.
 class TComponent : public TObject {
@@ -35,12 +37,25 @@ class TComponent : public TObject {
   // Runs once the owner has applied every stored property value.
   virtual void Loaded() {}
 
+  // Told when a component of the same owner, or one asked for through
+  // FreeNotification, is inserted or removed; a component that refers to
+  // another lets go of it here. The base tells every owned component.
+  virtual void Notification(TComponent* AComponent, TOperation AOperation);
+
+  // AComponent is told of this one's removal (and this one of AComponent's),
+  // whatever their owners: for references between components of different
+  // owners.
+  void FreeNotification(TComponent* AComponent);
+
  private:
   void InsertComponent(TComponent* AComponent);
   void RemoveComponent(TComponent* AComponent);
 
+  void RemoveFreeNotification(TComponent* AComponent);
+
   TComponent* FOwner;
   std::vector<TComponent*> FComponents;
+  std::vector<TComponent*> FFreeNotifies;
   std::string FName;
   int FTag = 0;
   bool FDesigning = false;
