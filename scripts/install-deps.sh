@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libbenchmark-dev
   xvfb xauth
+  xdg-utils trayer xdotool
   fonts-wqy-zenhei
   # installing and packaging: the icon's bitmaps, checks of the installed
   # files, the Debian package and its trial install

@@ -127,5 +127,10 @@ HINSTANCE WINAPI ShellExecuteA(HWND hwnd, LPCSTR lpOperation, LPCSTR lpFile, LPC
   }
   std::string Opener;
   if (!FindOnPath("xdg-open", Opener)) return Result(SE_ERR_NOASSOC);
-  return StartOpener(Opener, std::string(lpFile, strnlen(lpFile, MaxAddress)));
+  // Schemes are the same in any case, but the desktop looks up its program
+  // for the scheme as written: it gets the scheme's usual small letters.
+  std::string Address(lpFile, strnlen(lpFile, MaxAddress));
+  const size_t Colon = Address.find(':');
+  Address.replace(0, Colon, LowerCase(Address.substr(0, Colon)));
+  return StartOpener(Opener, Address);
 }
