@@ -1,0 +1,38 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+// A private X server (Xvfb) for tests where a real desktop matters, on a
+// display number the server picks itself (-displayfd), so that test runs in
+// parallel never meet; with the programs a test starts on it (a tray host, a
+// window manager). Everything started ends with the object.
+class TXDisplay {
+ public:
+  TXDisplay() = default;
+  ~TXDisplay();
+  TXDisplay(const TXDisplay&) = delete;
+  TXDisplay& operator=(const TXDisplay&) = delete;
+
+  // Starts the server with one screen of the given size and names it in
+  // DISPLAY for this process and what it starts. False, with the reason in
+  // Error(), when it does not come up within 20 s.
+  bool Start(int AWidth = 640, int AHeight = 480);
+  // Starts a program on the display (an argument vector, no shell).
+  bool StartProgram(const QStringList& AArguments);
+
+  const QByteArray& Display() const { return FDisplay; }
+  const QString& Error() const { return FError; }
+
+ private:
+  static pid_t Spawn(const QStringList& AArguments);
+
+  pid_t FServer = -1;
+  std::vector<pid_t> FPrograms;
+  QByteArray FDisplay;
+  QString FError;
+};
