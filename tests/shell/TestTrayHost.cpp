@@ -9,6 +9,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QScreen>
+#include <QStyleHints>
 #include <QSystemTrayIcon>
 #include <QTimer>
 #include <QToolTip>
@@ -74,6 +75,11 @@ class TestTrayHost : public QObject {
 
   QPoint IconCentre() const { return TrayIcon()->geometry().center(); }
 
+  // Clicks of one test must not make a double click with those of the last.
+  static void PauseBetweenClicks() {
+    QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 100);
+  }
+
  private slots:
   void initTestCase() {
     QTRY_VERIFY_WITH_TIMEOUT(NotificationAreaExists(), 20000);
@@ -100,6 +106,7 @@ class TestTrayHost : public QObject {
       Events << (AButton == TMouseButton::mbLeft ? "MouseUp left" : "MouseUp right");
     });
     Icon->OnPopupMenu.Bind([this](TObject*) { Events << "PopupMenu"; });
+    Icon->OnDblClick.Bind([this](TObject*) { Events << "DblClick"; });
   }
   void cleanupTestCase() { Form.reset(); }
 
@@ -122,6 +129,7 @@ class TestTrayHost : public QObject {
   }
 
   void leftClickRaisesClick() {
+    PauseBetweenClicks();
     Events.clear();
     QVERIFY(Pointer({"mousemove", QString::number(IconCentre().x()),
                      QString::number(IconCentre().y()), "click", "1"}));
@@ -129,7 +137,20 @@ class TestTrayHost : public QObject {
     QCOMPARE(Events, (QStringList{"MouseDown left", "MouseUp left", "Click"}));
   }
 
+  void doubleClickRaisesOneClickAndDblClick() {
+    PauseBetweenClicks();
+    Events.clear();
+    QVERIFY(
+        Pointer({"mousemove", QString::number(IconCentre().x()), QString::number(IconCentre().y()),
+                 "click", "--repeat", "2", "--delay", "60", "1"}));
+    QTRY_VERIFY_WITH_TIMEOUT(Events.contains("DblClick") && Events.count("MouseUp left") == 2,
+                             10000);
+    QCOMPARE(Events,
+             (QStringList{"MouseDown left", "MouseUp left", "Click", "DblClick", "MouseUp left"}));
+  }
+
   void rightClickOpensTheMenuAtTheCursor() {
+    PauseBetweenClicks();
     Events.clear();
     const QPoint Cursor = IconCentre();
     QVERIFY(Pointer(
