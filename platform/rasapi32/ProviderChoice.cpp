@@ -3,11 +3,10 @@
 #include <cctype>
 #include <cstdlib>
 #include <mutex>
-#include <string_view>
 
-#include "IniText.h"
+#include "NmProviderKind.h"
+#include "RasConfig.h"
 #include "RasPaths.h"
-#include "ReadBoundedFile.h"
 #include "TSimProvider.h"
 #include "TUnusableProvider.h"
 
@@ -26,9 +25,14 @@ std::shared_ptr<RasProvider> MakeSim(std::string& AProblem) {
   return std::make_shared<TSimProvider>(RasPaths(), AProblem);
 }
 
+std::shared_ptr<RasProvider> MakeNetworkManager(std::string& AProblem) {
+  return nm::MakeNetworkManagerProvider(RasPaths().ConfigFile, AProblem);
+}
+
 // The simulated service is never detected: it is the fallback. Providers for
 // real services go before it, each with its detection.
 const TProviderKind Kinds[] = {
+    {"networkmanager", &nm::DetectNetworkManager, &MakeNetworkManager},
     {"sim", nullptr, &MakeSim},
 };
 
@@ -53,17 +57,9 @@ bool IsProviderWord(const std::string& AText) {
 // no file or no such line. ANote tells what was wrong with a line that was
 // there.
 std::string ConfiguredName(const std::string& AFile, std::string& ANote) {
-  // A configuration file is a few lines; a larger one is not ours.
-  constexpr size_t MaxConfigBytes = 64 * 1024;
-  std::string Text;
-  if (ReadBoundedFile(AFile, MaxConfigBytes, Text) != TFileRead::Read) return {};
-  for (const TIniLine& Line : SplitIniLines(Text)) {
-    std::string_view Key, Value;
-    if (!IniKeyLine(Line.Text, Key, Value) || Key != "provider") continue;
-    if (IsProviderWord(std::string(Value))) return std::string(Value);
-    ANote = "the provider line of " + AFile + " is not a provider name";
-    return {};
-  }
+  std::string Value;
+  if (!ConfigValue(AFile, "provider", Value) || IsProviderWord(Value)) return Value;
+  ANote = "the provider line of " + AFile + " is not a provider name";
   return {};
 }
 
