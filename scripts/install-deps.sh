@@ -14,6 +14,8 @@ packages=(
   # files, the Debian package and its trial install
   librsvg2-bin desktop-file-utils appstream man-db
   dpkg-dev lintian debootstrap
+  # the NetworkManager provider and its tests' testbed
+  libsystemd-dev network-manager dnsmasq-base dbus iproute2 util-linux
 )
 
 missing=()

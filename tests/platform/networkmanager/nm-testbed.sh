@@ -70,7 +70,7 @@ EOF
 }
 
 write_nm_config() {
-  mkdir -p "$dir/nm/profiles" "$dir/nm/state"
+  mkdir -p "$dir/nm/profiles" "$dir/nm/run" "$dir/nm/lib"
   chmod 700 "$dir/nm/profiles"
   cat >"$dir/nm/NetworkManager.conf" <<EOF
 [main]
@@ -99,15 +99,18 @@ start_nm() {
   owner=$(read_owner)
   names "$owner"
   # The mount namespace of "ip netns exec" is NetworkManager's own: /sys read
-  # only (it then does not wait for udev), a fresh /run, its state folder
-  # bound over the host's.
+  # only (it then does not wait for udev), a fresh /run whose NetworkManager
+  # folder outlives a restart (so that it takes over the connections it left
+  # up), its state folder bound over the host's.
   ip netns exec "$nmns" unshare --mount --propagation private sh -c '
     mount -o bind,remount,ro /sys /sys 2>/dev/null || mount -o remount,ro /sys
     mount -t tmpfs tmpfs /run
-    mount --bind "$1" /var/lib/NetworkManager
+    mkdir -p /run/NetworkManager
+    mount --bind "$1/run" /run/NetworkManager
+    mount --bind "$1/lib" /var/lib/NetworkManager
     export DBUS_SYSTEM_BUS_ADDRESS="$2"
     exec NetworkManager --no-daemon --debug --config="$3"
-  ' sh "$dir/nm/state" "$(bus_address)" "$dir/nm/NetworkManager.conf" \
+  ' sh "$dir/nm" "$(bus_address)" "$dir/nm/NetworkManager.conf" \
     >>"$dir/nm.log" 2>&1 </dev/null &
   echo $! >"$dir/nm.pid"
   # Ready when it no longer reports start-up.
