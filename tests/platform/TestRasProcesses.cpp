@@ -255,6 +255,10 @@ class TestRasProcesses : public QObject {
     QTest::newRow("default") << QStringList{} << QByteArray() << true << "";
     QTest::newRow("environment sim")
         << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << QByteArray() << true << "";
+    // Detection finds no NetworkManager: the simulated service, as before.
+    QTest::newRow("no system bus")
+        << QStringList{"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/dravik-bus"} << QByteArray()
+        << true << "";
     QTest::newRow("environment unknown")
         << QStringList{"DRAVIK_RAS_PROVIDER=carrier-pigeon"} << QByteArray() << false
         << "unknown dial-up provider \"carrier-pigeon\"";
@@ -291,6 +295,7 @@ class TestRasProcesses : public QObject {
     }
     const TRun Tool = RunTool({"entries"}, Environment);
     QCOMPARE(Tool.Exit, Usable ? 0 : 3);
+    if (Usable) QCOMPARE(Tool.Out, QString("Instant\nA\nB\nC\nSlow\n"));
     QVERIFY2(Tool.Err.contains(Err), qPrintable(Tool.Err));
     // Every call answers 711 from an unusable provider, never anything else.
     const TRun Probe =
@@ -301,6 +306,25 @@ class TestRasProcesses : public QObject {
     for (const QString& Line : Lines) {
       QCOMPARE(Line.section(' ', 1) == "711", !Usable);
     }
+  }
+
+  // NetworkManager named but not on the bus (here: no bus at all): every
+  // call fails with 711 at once, and the tool says so.
+  void NetworkManagerAbsent() {
+    const QStringList Environment{"DRAVIK_RAS_PROVIDER=networkmanager",
+                                  "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/dravik-bus"};
+    QElapsedTimer Timer;
+    Timer.start();
+    const TRun Probe =
+        RunProgram(QCoreApplication::applicationDirPath() + "/ras_probe", {}, Environment);
+    QVERIFY2(Timer.elapsed() < 5000, "no wait for a service that is not there");
+    QCOMPARE(Probe.Exit, 0);
+    const QStringList Lines = Probe.Out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(Lines.size(), 7);
+    for (const QString& Line : Lines) QCOMPARE(Line.section(' ', 1), QString("711"));
+    const TRun Tool = RunTool({"entries"}, Environment);
+    QCOMPARE(Tool.Exit, 1);
+    QVERIFY2(Tool.Err.contains("(error 711)"), qPrintable(Tool.Err));
   }
 };
 

@@ -156,6 +156,21 @@ class TestRasNetworkManager : public QObject {
     QVERIFY(WaitUntil([&] { return EntryNames() == Expected; }, 10));
   }
 
+  // With NetworkManager on the bus and no provider named, detection
+  // chooses it.
+  void DetectedWhenRunning() {
+    REQUIRE_TESTBED(FTestbed);
+    QProcess Tool;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.remove("DRAVIK_RAS_PROVIDER");
+    Tool.setProcessEnvironment(Environment);
+    Tool.start(ToolPath(), {"entries"});
+    QVERIFY(Tool.waitForFinished(20000));
+    QCOMPARE(Tool.exitCode(), 0);
+    QCOMPARE(QString::fromLocal8Bit(Tool.readAllStandardOutput()),
+             QString("DSL Agent\nDSL Home\n") + QString::fromStdString(Ethernet) + "\n");
+  }
+
   void CredentialsReadBack_data() {
     QTest::addColumn<QString>("Entry");
     QTest::addColumn<QString>("UserName");

@@ -34,14 +34,19 @@ names() {
 
 bus_address() { echo "unix:path=$dir/bus"; }
 
+# Stops the processes whose pid files are given: all asked at once, then
+# killed after 5 s.
 stop_pidfile() {
-  local file=$1 pid
-  pid=$(cat "$file" 2>/dev/null || true)
-  [[ -n "$pid" ]] || return 0
-  kill "$pid" 2>/dev/null || true
-  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  kill -9 "$pid" 2>/dev/null || true
-  rm -f "$file"
+  local file pids=()
+  for file in "$@"; do
+    [[ -s "$file" ]] && pids+=("$(cat "$file")")
+  done
+  if [[ ${#pids[@]} -gt 0 ]]; then
+    kill "${pids[@]}" 2>/dev/null || true
+    for _ in $(seq 100); do kill -0 "${pids[@]}" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "${pids[@]}" 2>/dev/null || true
+  fi
+  rm -f "$@"
 }
 
 write_bus_config() {
@@ -136,10 +141,7 @@ start_nm() {
 down() {
   local owner
   owner=$(read_owner)
-  stop_pidfile "$dir/watch.pid"
-  stop_pidfile "$dir/modem.pid"
-  stop_pidfile "$dir/nm.pid"
-  stop_pidfile "$dir/dnsmasq.pid"
+  stop_pidfile "$dir/watch.pid" "$dir/modem.pid" "$dir/nm.pid" "$dir/dnsmasq.pid"
   stop_pidfile "$dir/bus.pid"
   if [[ -n "$owner" ]]; then
     names "$owner"
