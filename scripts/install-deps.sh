@@ -16,6 +16,7 @@ packages=(
   dpkg-dev lintian debootstrap
   # the NetworkManager provider and its tests' testbed
   libsystemd-dev network-manager dnsmasq-base dbus iproute2 util-linux
+  python3-dbus python3-gi
 )
 
 missing=()

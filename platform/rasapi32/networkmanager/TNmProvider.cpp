@@ -32,6 +32,8 @@ constexpr const char* Ip4Prefix = "/org/freedesktop/NetworkManager/IP4Config/";
 constexpr uint64_t CallTimeoutUs = 10000000;
 constexpr int64_t ReconnectEveryNs = 1000000000;
 constexpr size_t MaxObjects = 10000;
+// How long an ended dial waits for its device's reason.
+constexpr int64_t DeviceReasonWaitNs = 200000000;
 
 int64_t NowNs() {
   timespec Now;
@@ -230,7 +232,9 @@ void TNmProvider::BusThread() {
     Deliver();
 
     int64_t WakeNs = INT64_MAX;
-    for (const TDialWatch& Dial : FDials) WakeNs = std::min(WakeNs, Dial.DeadlineNs);
+    for (const TDialWatch& Dial : FDials) {
+      WakeNs = std::min(WakeNs, Dial.EndingNs != 0 ? Dial.EndingNs : Dial.DeadlineNs);
+    }
     pollfd Fds[2] = {{FWake, POLLIN, 0}, {-1, 0, 0}};
     if (FBus) {
       Fds[1].fd = sd_bus_get_fd(FBus.get());
@@ -319,6 +323,10 @@ void TNmProvider::ProcessBus() {
     }
   }
   FDials.remove_if([](const TDialWatch& ADial) { return ADial.Done; });
+  const int64_t Old = NowNs() - 10 * DeviceReasonWaitNs;
+  for (auto Failure = FDeviceFailures.begin(); Failure != FDeviceFailures.end();) {
+    Failure = Failure->second.AtNs < Old ? FDeviceFailures.erase(Failure) : std::next(Failure);
+  }
 }
 
 int TNmProvider::OnSignal(sd_bus_message* AMessage, void* AUserData, sd_bus_error*) {
@@ -363,6 +371,9 @@ void TNmProvider::HandleSignal(sd_bus_message* AMessage) {
   if (Equal(Member, "StateChanged") && Equal(Interface, DeviceInterface)) {
     uint32_t New = 0, Old = 0, Reason = 0;
     if (sd_bus_message_read(AMessage, "uuu", &New, &Old, &Reason) <= 0) return;
+    if (New == DeviceFailed && FDeviceFailures.size() < MaxObjects) {
+      FDeviceFailures[Path] = {Reason, NowNs()};
+    }
     for (TDialWatch& Dial : FDials) {
       if (Dial.Done ||
           std::find(Dial.Devices.begin(), Dial.Devices.end(), Path) == Dial.Devices.end()) {
@@ -392,8 +403,11 @@ void TNmProvider::HandleSignal(sd_bus_message* AMessage) {
           Finish(Dial, ERROR_USER_DISCONNECTION);
         } else if (Dial.DeviceReason != 0) {
           Finish(Dial, CodeOfDeviceReason(Dial.DeviceReason));
+        } else if (const DWORD Code = DeviceFailureOf(Dial)) {
+          Finish(Dial, Code);
         } else {
-          Finish(Dial, CodeOfActiveReason(Reason));
+          Dial.EndingNs = NowNs() + DeviceReasonWaitNs;
+          Dial.EndingCode = CodeOfActiveReason(Reason);
         }
       }
     }
@@ -567,6 +581,10 @@ void TNmProvider::Deliver() {
 void TNmProvider::CheckDeadlines() {
   const int64_t Now = NowNs();
   for (TDialWatch& Dial : FDials) {
+    if (!Dial.Done && Dial.EndingNs != 0 && Now >= Dial.EndingNs) {
+      const DWORD Code = DeviceFailureOf(Dial);
+      Finish(Dial, Code != 0 ? Code : Dial.EndingCode);
+    }
     if (Dial.Done || Now < Dial.DeadlineNs) continue;
     if (FBus) {
       const std::string Path = Dial.ActivePath;
@@ -577,6 +595,18 @@ void TNmProvider::CheckDeadlines() {
     }
     Finish(Dial, ErrorRequestTimeout);
   }
+}
+
+DWORD TNmProvider::DeviceFailureOf(const TDialWatch& ADial) const {
+  const TDeviceFailure* Latest = nullptr;
+  for (const auto& [Path, Failure] : FDeviceFailures) {
+    if (Failure.AtNs < ADial.StartNs) continue;
+    const bool OfDial =
+        ADial.Devices.empty() ||
+        std::find(ADial.Devices.begin(), ADial.Devices.end(), Path) != ADial.Devices.end();
+    if (OfDial && (Latest == nullptr || Failure.AtNs > Latest->AtNs)) Latest = &Failure;
+  }
+  return Latest != nullptr ? CodeOfDeviceReason(Latest->Reason) : 0;
 }
 
 DWORD TNmProvider::ReadPassword(const TNmProfile& AProfile, std::string& APassword,
@@ -700,7 +730,8 @@ DWORD TNmProvider::DialOnBusThread(const RASDIALPARAMSA& AParams, TDialNotifier 
   Dial.Notifier = std::move(ANotifier);
   Dial.Sync = std::move(ASync);
   Dial.Reached = -1;
-  Dial.DeadlineNs = NowNs() + FDialTimeoutNs;
+  Dial.StartNs = NowNs();
+  Dial.DeadlineNs = Dial.StartNs + FDialTimeoutNs;
   if (Joined) {
     // The line carries one session: a second dial joins the one on its way.
     AHandle = Existing.Handle;

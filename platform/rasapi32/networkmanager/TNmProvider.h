@@ -16,6 +16,7 @@
 #include <deque>
 #include <functional>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -58,7 +59,12 @@ class TNmProvider : public RasProvider {
     RASCONNSTATE Reached = RASCS_OpenPort;
     uint32_t DeviceReason = 0;
     bool HangUpAsked = false;
+    // Set when the active connection ended without a device's reason yet:
+    // the device's failure, signalled just after, says more.
+    int64_t EndingNs = 0;
+    DWORD EndingCode = 0;
     bool Done = false;
+    int64_t StartNs = 0;
     int64_t DeadlineNs = 0;
     TDialNotifier Notifier;
     std::shared_ptr<TSyncDial> Sync;
@@ -83,6 +89,10 @@ class TNmProvider : public RasProvider {
   void Advance(TDialWatch& ADial, RASCONNSTATE AState);
   void Finish(TDialWatch& ADial, DWORD ACode);
   void CheckDeadlines();
+  // The code of the failure of a device of the dial since it started (of
+  // any device while its devices are not known: a dial that failed before
+  // they could be read); 0 when there is none.
+  DWORD DeviceFailureOf(const TDialWatch& ADial) const;
   void Deliver();
 
   std::vector<std::string> FTypes;
@@ -114,6 +124,13 @@ class TNmProvider : public RasProvider {
   bool FActivesDirty = false;
   int64_t FNextConnectNs = 0;
   std::list<TDialWatch> FDials;
+  struct TDeviceFailure {
+    uint32_t Reason;
+    int64_t AtNs;
+  };
+  // The last failure of each device, for dials that learn their end from
+  // the active connection first.
+  std::map<std::string, TDeviceFailure> FDeviceFailures;
   std::vector<std::function<void()>> FPending;
 
   std::thread FThread;

@@ -135,6 +135,21 @@ class TestRasNetworkManager : public QObject {
     // Not listed: a type not chosen, a name with a control character. (A
     // name too long for an entry cannot be stored: NetworkManager names the
     // profile's file after it.)
+    // Mobile profiles on the stand-in modem; its APN tells it how to answer.
+    const auto Modem = FTestbed.Do({"modem", "veth-m", "10.78.0.2/24", "10.78.0.1"});
+    QVERIFY2(Modem.Exit == 0, qPrintable(Modem.Err));
+    const QStringList Mobile{"type", "gsm",         "ifname",   "*",       "connection.autoconnect",
+                             "no",   "ipv6.method", "disabled", "con-name"};
+    AddProfile(Mobile + QStringList{"Mobile", "gsm.apn", "internet", "gsm.username", "mob",
+                                    "gsm.password", "mobpw"});
+    AddProfile(Mobile + QStringList{"Mobile Refused", "gsm.apn", "refuse-auth"});
+    AddProfile(Mobile + QStringList{"Mobile No Carrier", "gsm.apn", "no-carrier"});
+    QVERIFY(WaitUntil(
+        [] {
+          return TNmTestbed::Nmcli({"-g", "GENERAL.TYPE", "device", "show", "ttyDRAVIK0"})
+                     .Out.trimmed() == "gsm";
+        },
+        20));
     AddProfile({"type", "dummy", "ifname", "dummy7", "con-name", "Not A Line",
                 "connection.autoconnect", "no"});
     AddProfile({"type", "pppoe", "ifname", "ppp4", "pppoe.parent", "veth-c", "con-name",
@@ -152,7 +167,8 @@ class TestRasNetworkManager : public QObject {
   void ListingFollowsChosenTypes() {
     REQUIRE_TESTBED(FTestbed);
     // NetworkManager announces new profiles by signal; the listing follows.
-    const std::vector<std::string> Expected = {"DSL Agent", "DSL Home", Ethernet};
+    const std::vector<std::string> Expected = {"DSL Agent", "DSL Home",          Ethernet,
+                                               "Mobile",    "Mobile No Carrier", "Mobile Refused"};
     QVERIFY(WaitUntil([&] { return EntryNames() == Expected; }, 10));
   }
 
@@ -168,7 +184,8 @@ class TestRasNetworkManager : public QObject {
     QVERIFY(Tool.waitForFinished(20000));
     QCOMPARE(Tool.exitCode(), 0);
     QCOMPARE(QString::fromLocal8Bit(Tool.readAllStandardOutput()),
-             QString("DSL Agent\nDSL Home\n") + QString::fromStdString(Ethernet) + "\n");
+             QString("DSL Agent\nDSL Home\n") + QString::fromStdString(Ethernet) +
+                 "\nMobile\nMobile No Carrier\nMobile Refused\n");
   }
 
   void CredentialsReadBack_data() {
@@ -181,6 +198,9 @@ class TestRasNetworkManager : public QObject {
     QTest::newRow("agent-owned password") << "DSL Agent"
                                           << "bob"
                                           << "";
+    QTest::newRow("mobile") << "Mobile"
+                            << "mob"
+                            << "mobpw";
     QTest::newRow("no credentials") << QString::fromStdString(Ethernet) << ""
                                     << "";
   }
@@ -229,6 +249,37 @@ class TestRasNetworkManager : public QObject {
       QCOMPARE(Gone, DWORD(ERROR_INVALID_HANDLE));
     }
     QVERIFY(Addresses[0] != Addresses[1]);
+  }
+
+  // Through the stand-in modem: NetworkManager dials the gsm profile for
+  // real; its failures come back as the platform's codes.
+  void MobileDials_data() {
+    QTest::addColumn<QString>("Entry");
+    QTest::addColumn<uint>("Code");
+    QTest::newRow("connects") << "Mobile" << 0u;
+    QTest::newRow("password refused") << "Mobile Refused" << uint(ERROR_AUTHENTICATION_FAILURE);
+    QTest::newRow("no carrier") << "Mobile No Carrier" << uint(ERROR_NO_CARRIER);
+  }
+  void MobileDials() {
+    REQUIRE_TESTBED(FTestbed);
+    QFETCH(QString, Entry);
+    QFETCH(uint, Code);
+    HRASCONN Handle = 0;
+    DWORD Started = 0;
+    const auto Notes = DialAndWait(Entry.toStdString(), Handle, &Started);
+    QCOMPARE(Started, ERROR_SUCCESS);
+    QVERIFY(!Notes.empty());
+    QCOMPARE(Notes.front().State, RASCS_OpenPort);
+    QCOMPARE(Notes.back().Error, DWORD(Code));
+    if (Code == 0) {
+      QCOMPARE(Notes.back().State, RASCS_Connected);
+      QCOMPARE(AddressesOf(Handle),
+               std::make_pair(std::string("10.78.0.2"), std::string("10.78.0.1")));
+      QCOMPARE(RasHangUpA(Handle), ERROR_SUCCESS);
+    } else {
+      QVERIFY(Notes.back().State != RASCS_Connected);
+      QVERIFY(WaitUntil([] { return ListedConnections().empty(); }, 5));
+    }
   }
 
   // The same connection has the same handle in another process.
@@ -353,7 +404,7 @@ class TestRasNetworkManager : public QObject {
                  AddressesOf(Listed[0].hrasconn).first == Address;
         },
         20));
-    QCOMPARE(EntryNames().size(), size_t(3));
+    QCOMPARE(EntryNames().size(), size_t(6));
   }
 };
 
