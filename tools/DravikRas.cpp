@@ -160,6 +160,14 @@ std::string EntryFailure(const std::string& AVerb, const std::string& AName) {
   return AVerb + " \"" + AName + "\"";
 }
 
+// The provider's warning about the entry, if any, on the error stream.
+void Warn(const std::string& AName) {
+  char Text[1024] = {};
+  if (DravikRasEntryWarning(AName.c_str(), Text, sizeof Text) == ERROR_SUCCESS && *Text != 0) {
+    std::fprintf(stderr, "dravik-ras: warning: \"%s\": %s\n", AName.c_str(), Text);
+  }
+}
+
 int Entries() {
   std::vector<RASENTRYNAMEA> Entries;
   const DWORD Result = ListAll<RASENTRYNAMEA>(
@@ -168,7 +176,10 @@ int Entries() {
       },
       Entries);
   if (Result != ERROR_SUCCESS) return Fail("cannot list the phonebook", Result);
-  for (const RASENTRYNAMEA& Entry : Entries) std::printf("%s\n", Entry.szEntryName);
+  for (const RASENTRYNAMEA& Entry : Entries) {
+    std::printf("%s\n", Entry.szEntryName);
+    Warn(Entry.szEntryName);
+  }
   return ExitOk;
 }
 
@@ -220,6 +231,7 @@ int Dial(const std::string& AName, bool AAsync) {
   BOOL PasswordStored = -1;
   DWORD Result = RasGetEntryDialParamsA(nullptr, &Params, &PasswordStored);
   if (Result != ERROR_SUCCESS) return Fail(EntryFailure("cannot dial", AName), Result);
+  Warn(AName);
   HRASCONN Handle = 0;
   Result = RasDialA(nullptr, nullptr, &Params, 0,
                     AAsync ? reinterpret_cast<LPVOID>(&PrintNotification) : nullptr, &Handle);

@@ -13,6 +13,10 @@ extern "C" {
 // returns ERROR_RASMAN_CANNOT_INITIALIZE.
 DRAVIK_EXPORT DWORD WINAPI DravikRasProviderInfo(LPSTR AText, DWORD ASize);
 
+// Writes what the person who runs the entry should know about it into AText
+// (NUL-terminated, cut to ASize bytes; empty when nothing) and returns 0.
+DRAVIK_EXPORT DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText, DWORD ASize);
+
 // Faults of the simulated service. Each returns 0 on success, else a platform
 // error code: ERROR_CANNOT_FIND_PHONEBOOK_ENTRY for an entry the phonebook
 // lacks, ERROR_NOT_SUPPORTED when the provider in use cannot stage faults.

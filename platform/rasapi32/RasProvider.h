@@ -49,6 +49,11 @@ class RasProvider {
   // Why the provider cannot serve, in words; empty while it can.
   virtual std::string Problem() const { return {}; }
 
+  // What the person who runs the entry should know about it, in words
+  // (such as a line that comes back by itself after a hang-up); empty when
+  // nothing.
+  virtual std::string EntryWarning(const std::string& /*AEntryName*/) { return {}; }
+
   // Faults for tests and demonstrations. A provider that cannot stage them
   // answers ERROR_NOT_SUPPORTED.
 

@@ -23,6 +23,16 @@ bool IsEntryName(const std::string& AText) {
          HasNoControl(AText);
 }
 
+bool IsUuid(const std::string& AText) {
+  if (AText.empty() || AText.size() > 64) return false;
+  for (char Char : AText) {
+    const bool Fits = (Char >= '0' && Char <= '9') || (Char >= 'a' && Char <= 'f') ||
+                      (Char >= 'A' && Char <= 'F') || Char == '-';
+    if (!Fits) return false;
+  }
+  return true;
+}
+
 bool IsTypeName(const std::string& AText) {
   if (AText.empty() || AText.size() > 64) return false;
   for (char Char : AText) {

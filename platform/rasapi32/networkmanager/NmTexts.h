@@ -11,6 +11,9 @@ namespace dravik::ras::nm {
 // control characters (it is shown in lists and written one a line).
 bool IsEntryName(const std::string& AText);
 
+// A profile's UUID: hexadecimal digits and dashes.
+bool IsUuid(const std::string& AText);
+
 // A NetworkManager connection type name ("pppoe", "802-3-ethernet", ...).
 bool IsTypeName(const std::string& AText);
 

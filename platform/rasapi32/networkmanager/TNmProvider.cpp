@@ -449,7 +449,9 @@ void TNmProvider::RefreshProfiles() {
           }
           return false;
         });
-    if (!Read || !IsEntryName(Profile.Id) || !IsTypeName(Profile.Type)) continue;
+    if (!Read || !IsEntryName(Profile.Id) || !IsTypeName(Profile.Type) || !IsUuid(Profile.Uuid)) {
+      continue;
+    }
     if (std::find(FTypes.begin(), FTypes.end(), Profile.Type) == FTypes.end()) continue;
     Profile.SecretSetting = SecretSettingOf(Profile.Type);
     if (UserNameSetting == Profile.SecretSetting && IsCredential(UserName)) {
@@ -652,15 +654,13 @@ DWORD TNmProvider::EnumEntries(std::vector<std::string>& AEntries) {
   return ERROR_SUCCESS;
 }
 
-std::vector<std::string> TNmProvider::AutoconnectEntries() {
+std::string TNmProvider::EntryWarning(const std::string& AEntryName) {
   std::lock_guard<std::mutex> Guard(FCacheLock);
-  std::vector<std::string> Names;
-  for (const TNmProfile& Profile : FCache.Profiles) {
-    if (Profile.Autoconnect && FCache.FindProfile(Profile.Id) == &Profile) {
-      Names.push_back(Profile.Id);
-    }
-  }
-  return Names;
+  const TNmProfile* Profile = FCache.FindProfile(AEntryName);
+  if (Profile == nullptr || !Profile->Autoconnect) return {};
+  return "NetworkManager brings this profile up by itself (after a restart or when the carrier "
+         "returns); turn that off with: nmcli connection modify uuid " +
+         Profile->Uuid + " connection.autoconnect no";
 }
 
 DWORD TNmProvider::GetEntryDialParams(RASDIALPARAMSA& AParams) {

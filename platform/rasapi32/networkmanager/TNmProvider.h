@@ -48,8 +48,8 @@ class TNmProvider : public RasProvider {
   DWORD GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) override;
   DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) override;
 
-  // Names of listed profiles that NetworkManager brings up by itself.
-  std::vector<std::string> AutoconnectEntries();
+  // Warns of a profile that NetworkManager brings up by itself.
+  std::string EntryWarning(const std::string& AEntryName) override;
 
  private:
   struct TSyncDial;

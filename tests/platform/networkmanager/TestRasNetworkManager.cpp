@@ -96,6 +96,8 @@ bool InTestbedRange(const std::string& AAddress) {
 }
 
 const std::string Ethernet = "Line A";
+// A dial that makes no progress for this long ends.
+constexpr int DialTimeoutSeconds = 5;
 
 }  // namespace
 
@@ -113,7 +115,8 @@ class TestRasNetworkManager : public QObject {
  private slots:
   void initTestCase() {
     qputenv("DRAVIK_RAS_PROVIDER", "networkmanager");
-    qputenv("DRAVIK_NM_TYPES", "pppoe,802-3-ethernet,gsm");
+    qputenv("DRAVIK_NM_TYPES", "pppoe,802-3-ethernet,gsm,cdma");
+    qputenv("DRAVIK_NM_DIAL_TIMEOUT", QByteArray::number(DialTimeoutSeconds));
     REQUIRE_TESTBED(FTestbed);
     // The one profile that really dials here (no PPP in this kernel): an
     // ethernet line whose address comes from the far end's DHCP server, a
@@ -144,12 +147,16 @@ class TestRasNetworkManager : public QObject {
                                     "gsm.password", "mobpw"});
     AddProfile(Mobile + QStringList{"Mobile Refused", "gsm.apn", "refuse-auth"});
     AddProfile(Mobile + QStringList{"Mobile No Carrier", "gsm.apn", "no-carrier"});
+    AddProfile(Mobile + QStringList{"Mobile Silent", "gsm.apn", "silent"});
     QVERIFY(WaitUntil(
         [] {
           return TNmTestbed::Nmcli({"-g", "GENERAL.TYPE", "device", "show", "ttyDRAVIK0"})
                      .Out.trimmed() == "gsm";
         },
         20));
+    // Brought up by NetworkManager by itself, were there a CDMA modem.
+    AddProfile({"type", "cdma", "ifname", "*", "con-name", "Old Mobile", "connection.autoconnect",
+                "yes", "ipv6.method", "disabled"});
     AddProfile({"type", "dummy", "ifname", "dummy7", "con-name", "Not A Line",
                 "connection.autoconnect", "no"});
     AddProfile({"type", "pppoe", "ifname", "ppp4", "pppoe.parent", "veth-c", "con-name",
@@ -167,13 +174,14 @@ class TestRasNetworkManager : public QObject {
   void ListingFollowsChosenTypes() {
     REQUIRE_TESTBED(FTestbed);
     // NetworkManager announces new profiles by signal; the listing follows.
-    const std::vector<std::string> Expected = {"DSL Agent", "DSL Home",          Ethernet,
-                                               "Mobile",    "Mobile No Carrier", "Mobile Refused"};
+    const std::vector<std::string> Expected = {
+        "DSL Agent",         "DSL Home",       Ethernet,        "Mobile",
+        "Mobile No Carrier", "Mobile Refused", "Mobile Silent", "Old Mobile"};
     QVERIFY(WaitUntil([&] { return EntryNames() == Expected; }, 10));
   }
 
   // With NetworkManager on the bus and no provider named, detection
-  // chooses it.
+  // chooses it; the tool warns of profiles that come back by themselves.
   void DetectedWhenRunning() {
     REQUIRE_TESTBED(FTestbed);
     QProcess Tool;
@@ -185,7 +193,13 @@ class TestRasNetworkManager : public QObject {
     QCOMPARE(Tool.exitCode(), 0);
     QCOMPARE(QString::fromLocal8Bit(Tool.readAllStandardOutput()),
              QString("DSL Agent\nDSL Home\n") + QString::fromStdString(Ethernet) +
-                 "\nMobile\nMobile No Carrier\nMobile Refused\n");
+                 "\nMobile\nMobile No Carrier\nMobile Refused\nMobile Silent\nOld Mobile\n");
+    // Warned of: the one profile that comes back by itself.
+    const QStringList Warnings =
+        QString::fromLocal8Bit(Tool.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(Warnings.size(), 1);
+    QVERIFY2(Warnings[0].contains("\"Old Mobile\"") && Warnings[0].contains("autoconnect no"),
+             qPrintable(Warnings[0]));
   }
 
   void CredentialsReadBack_data() {
@@ -404,7 +418,23 @@ class TestRasNetworkManager : public QObject {
                  AddressesOf(Listed[0].hrasconn).first == Address;
         },
         20));
-    QCOMPARE(EntryNames().size(), size_t(6));
+    QCOMPARE(EntryNames().size(), size_t(8));
+  }
+
+  // A dial that makes no progress (the network never answers the modem)
+  // ends with a time-out and is taken down.
+  void DialWithoutProgressTimesOut() {
+    REQUIRE_TESTBED(FTestbed);
+    QElapsedTimer Timer;
+    Timer.start();
+    HRASCONN Handle = 0;
+    DWORD Started = 0;
+    const auto Notes = DialAndWait("Mobile Silent", Handle, &Started);
+    QCOMPARE(Started, ERROR_SUCCESS);
+    QVERIFY(!Notes.empty());
+    QCOMPARE(Notes.back().Error, DWORD(638));
+    QVERIFY(Timer.elapsed() >= DialTimeoutSeconds * 1000 - 100);
+    QVERIFY(WaitUntil([] { return ListedConnections().empty(); }, 5));
   }
 };
 

@@ -4,7 +4,7 @@ testbed's bus, whose Simple.Connect hands out a bearer with a static IPv4
 configuration on a veth data port, so that NetworkManager dials gsm profiles
 for real. A Connect with the APN "refuse-auth" fails as a refused password does
 (NetworkManager reads it as "SIM PIN/password incorrect"), one with
-"no-carrier" as a lost carrier.
+"no-carrier" as a lost carrier; one with "silent" is never answered.
 
 Usage: fake-modemmanager.py DATA_PORT ADDRESS/PREFIX GATEWAY
 """
@@ -143,6 +143,7 @@ class Modem(PropertyObject):
             IFACE_SIMPLE: {},
         })
         self.bearer = bearer
+        self.silent = []
 
     @dbus.service.method(IFACE_MODEM, in_signature="b")
     def Enable(self, enable):
@@ -156,9 +157,20 @@ class Modem(PropertyObject):
     def ListBearers(self):
         return dbus.Array(self.interfaces[IFACE_MODEM]["Bearers"], signature="o")
 
-    @dbus.service.method(IFACE_SIMPLE, in_signature="a{sv}", out_signature="o")
-    def Connect(self, properties):
+    @dbus.service.method(IFACE_SIMPLE, in_signature="a{sv}", out_signature="o",
+                         async_callbacks=("reply", "error"))
+    def Connect(self, properties, reply, error):
         apn = str(properties.get("apn", ""))
+        if apn == "silent":
+            # A network that never answers: the call is left open.
+            self.silent.append((reply, error))
+            return
+        try:
+            reply(self.connect(apn))
+        except dbus.exceptions.DBusException as failure:
+            error(failure)
+
+    def connect(self, apn):
         failures = {
             "refuse-auth": NAME + ".Error.MobileEquipment.IncorrectPassword",
             "no-carrier": NAME + ".Error.Connection.NoCarrier",
