@@ -140,6 +140,32 @@ class TestCycleEndToEnd : public QObject {
     const auto& Boxes = TModalRecorder::Instance().Shown();
     QVERIFY2(Boxes.empty(), Boxes.empty() ? "" : Boxes.front().Text.c_str());
   }
+
+#ifdef DRAVIK_CYCLE_NETWORKMANAGER
+  // Connected by hand, the line cut at the far end: NetworkManager takes
+  // the connection down, the monitor sees it gone and the log says so.
+  void FarEndCutIsLogged() {
+    REQUIRE_TESTBED(FTestbed);
+    // The line the cycle left up goes down first.
+    TNmTestbed::Nmcli({"connection", "down", "Broadband"});
+    QVERIFY(WriteFile(FFolder.filePath(QStringLiteral("dravik.ini")),
+                      "[config]\nhanguptime=600\nconnecttime=1\nchange=0\n"));
+    TForm1 Form(FFolder.filePath(QStringLiteral("dravik.bin")).toStdString());
+    Form.show();
+    auto LastLine = [&Form] {
+      const QStringList Lines = Form.Memo1->toPlainText().split(u'\n', Qt::SkipEmptyParts);
+      return Lines.isEmpty() ? QString() : Lines.constLast();
+    };
+    QTest::mouseClick(Form.msend, Qt::LeftButton);
+    QTRY_VERIFY2_WITH_TIMEOUT(LastLine().endsWith(QStringLiteral(" connected")),
+                              qPrintable(Form.Memo1->toPlainText()), 20000);
+    QVERIFY2(Form.ip->text().startsWith(QStringLiteral("10.77.0.")), qPrintable(Form.ip->text()));
+    QCOMPARE(FTestbed.Do({"cut"}).Exit, 0);
+    QTRY_VERIFY2_WITH_TIMEOUT(LastLine().endsWith(QStringLiteral(" disconnected")),
+                              qPrintable(Form.Memo1->toPlainText()), 30000);
+    QCOMPARE(FTestbed.Do({"mend"}).Exit, 0);
+  }
+#endif
 };
 
 // This test is about real time: it runs on the system clock, unlike every
