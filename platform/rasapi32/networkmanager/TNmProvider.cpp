@@ -176,7 +176,7 @@ TNmProvider::~TNmProvider() {
     const uint64_t One = 1;
     (void)!write(FWake, &One, sizeof One);
   }
-  if (FThread.joinable() && FThread.get_id() == std::this_thread::get_id()) {
+  if (FThread.joinable() && OnBusThread()) {
     // A notifier that ends the process from the bus thread cannot wait for
     // itself.
     FThread.detach();
@@ -187,7 +187,7 @@ TNmProvider::~TNmProvider() {
 }
 
 DWORD TNmProvider::RunOnBusThread(std::function<DWORD()> AJob) {
-  if (std::this_thread::get_id() == FThread.get_id()) return AJob();
+  if (OnBusThread()) return AJob();
   auto Result = std::make_shared<std::promise<DWORD>>();
   std::future<DWORD> Answer = Result->get_future();
   {
@@ -205,6 +205,7 @@ DWORD TNmProvider::RunOnBusThread(std::function<DWORD()> AJob) {
 }
 
 void TNmProvider::BusThread() {
+  FBusThreadId = std::this_thread::get_id();
   Connect();
   {
     std::lock_guard<std::mutex> Guard(FCacheLock);
@@ -688,7 +689,7 @@ DWORD TNmProvider::Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier, 
   std::shared_ptr<TSyncDial> Sync;
   if (!ANotifier) {
     // A dial that waits cannot wait on the thread that reports it.
-    if (std::this_thread::get_id() == FThread.get_id()) return ERROR_NOT_SUPPORTED;
+    if (OnBusThread()) return ERROR_NOT_SUPPORTED;
     Sync = std::make_shared<TSyncDial>();
   }
   const DWORD Started = RunOnBusThread(

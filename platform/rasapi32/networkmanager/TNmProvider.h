@@ -11,6 +11,7 @@
 // ERROR_RASMAN_CANNOT_INITIALIZE; when it comes back (restarted) the cache
 // is built again.
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -134,6 +135,9 @@ class TNmProvider : public RasProvider {
   std::vector<std::function<void()>> FPending;
 
   std::thread FThread;
+  // The bus thread's id, set by itself: calls made from it run at once.
+  std::atomic<std::thread::id> FBusThreadId{};
+  bool OnBusThread() const { return std::this_thread::get_id() == FBusThreadId.load(); }
 };
 
 }  // namespace dravik::ras::nm
