@@ -43,8 +43,10 @@ const char* const Usage =
     "Exit status: 0 on success, 1 when the service reports a failure, 2 for wrong\n"
     "arguments, 3 when the dial-up service cannot be used.\n"
     "\n"
-    "Environment: DRAVIK_RAS_PROVIDER chooses the provider (sim); DRAVIK_RAS_DIR\n"
-    "moves the simulated service's phonebook and state to another folder.\n";
+    "Environment: DRAVIK_RAS_PROVIDER chooses the provider (networkmanager, sim);\n"
+    "DRAVIK_NM_TYPES lists the NetworkManager connection types shown as entries\n"
+    "(default pppoe,gsm,cdma); DRAVIK_RAS_DIR moves the simulated service's phonebook\n"
+    "and state to another folder.\n";
 
 const char* ErrorText(DWORD ACode) {
   switch (ACode) {
