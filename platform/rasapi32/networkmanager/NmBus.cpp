@@ -151,8 +151,8 @@ bool ReadVariantPaths(sd_bus_message* AMessage, std::vector<std::string>& AValue
   AValue.clear();
   bool Read = sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_ARRAY, "o") > 0;
   const char* Path = nullptr;
-  while (Read && AValue.size() < 1000 && sd_bus_message_read(AMessage, "o", &Path) > 0) {
-    AValue.push_back(Path);
+  while (Read && sd_bus_message_read(AMessage, "o", &Path) > 0) {
+    if (AValue.size() < 10000) AValue.push_back(Path);
   }
   if (Read) sd_bus_message_exit_container(AMessage);
   sd_bus_message_exit_container(AMessage);

@@ -320,6 +320,14 @@ void TNmProvider::ProcessBus() {
     }
     if (FActivesDirty) {
       FActivesDirty = false;
+      // NetworkManager back on the bus before it could list its profiles:
+      // ask again.
+      bool Listed = false;
+      {
+        std::lock_guard<std::mutex> Guard(FCacheLock);
+        Listed = FCache.Running;
+      }
+      if (!Listed && !FNmOwner.empty()) RefreshProfiles();
       RefreshActives();
     }
   }
