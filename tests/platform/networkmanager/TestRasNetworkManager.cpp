@@ -15,6 +15,13 @@
 #include "TNmTestbed.h"
 #include "TestSupport.h"
 
+#ifdef __SANITIZE_THREAD__
+// The tests start nmcli, the tool and the testbed script while the
+// provider's bus thread runs; the thread sanitizer would stop every such
+// child.
+extern "C" const char* __tsan_default_options() { return "die_after_fork=0"; }
+#endif
+
 namespace {
 
 struct TNotification {
