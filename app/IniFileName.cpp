@@ -1,5 +1,10 @@
 #include "IniFileName.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "UserConfigDirectory.h"
+
 std::string ExecutableDirectory(const std::string& AExePath) {
   const size_t Slash = AExePath.rfind('/');
   return Slash == std::string::npos ? std::string() : AExePath.substr(0, Slash + 1);
@@ -13,4 +18,18 @@ std::string IniFileNameFor(const std::string& AExePath) {
     if (Byte >= 'A' && Byte <= 'Z') Byte = static_cast<char>(Byte - 'A' + 'a');
   Name.resize(Name.size() > 3 ? Name.size() - 3 : 0);
   return Name + "ini";
+}
+
+std::string SettingsFilePathFor(const std::string& AExePath) {
+  const std::string Folder = ExecutableDirectory(AExePath);
+  const std::string Beside = Folder + IniFileNameFor(AExePath);
+  struct stat Info {};
+  const bool WritableFileBeside = ::stat(Beside.c_str(), &Info) == 0 && S_ISREG(Info.st_mode) &&
+                                  ::access(Beside.c_str(), W_OK) == 0;
+  if (WritableFileBeside) return Beside;
+  const bool WritableFolder = !Folder.empty() && ::access(Folder.c_str(), W_OK | X_OK) == 0;
+  if (WritableFolder) return Beside;
+  const std::string UserFolder = UserConfigDirectory();
+  if (UserFolder.empty()) return Beside;
+  return UserFolder + "/" + IniFileNameFor(AExePath);
 }

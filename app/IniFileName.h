@@ -13,3 +13,11 @@ std::string ExecutableDirectory(const std::string& AExePath);
 // the last three bytes dropped and "ini" appended. "Cycler.EXE" gives
 // "cycler.ini", "dravik.bin" "dravik.ini", "tool" "tini".
 std::string IniFileNameFor(const std::string& AExePath);
+
+// Where the settings file of the executable at AExePath lives: beside the
+// executable when a writable file of that name is there or the executable's
+// folder is writable; otherwise (a program installed where the user cannot
+// write) in $XDG_CONFIG_HOME/dravik/ (by default ~/.config/dravik/) under
+// the same name.
+std::string SettingsFilePathFor(const std::string& AExePath);
+

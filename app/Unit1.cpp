@@ -2,20 +2,27 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPalette>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QToolTip>
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "ButtonPictures.h"
+#include "Exception.h"
 #include "IniFile.h"
 #include "Maker.h"
 #include "MemoLines.h"
+#include "RasErrorText.h"
+#include "RasProviderName.h"
 #include "TApplication.h"
 #include "TimeText.h"
 
@@ -149,8 +156,10 @@ void TForm1::ApplyStoredValues() {
   Ras->OnRasDisconnected.Bind(this, &TForm1::RasRasDisconnected);
 }
 
-std::string TForm1::SettingsFilePath() const {
-  return ExecutableDirectory(FExePath) + FIniFileName;
+const QString& TForm1::SimulatedServiceNotice() {
+  static const QString Notice =
+      QStringLiteral("模拟拨号服务：没有驱动真实线路，显示的地址是模拟地址");
+  return Notice;
 }
 
 uint32_t TForm1::IntervalOf(int32_t ASeconds) {
@@ -169,12 +178,22 @@ void TForm1::FormCreate(TObject*) {
   QToolTip::setPalette(TipColours);
 
   FIniFileName = IniFileNameFor(FExePath);
-  const TIniFile Settings(SettingsFilePath());
+  FSettingsFilePath = SettingsFilePathFor(FExePath);
+  const TIniFile Settings(FSettingsFilePath);
+  // Something that cannot be a settings file is refused with the error box;
+  // the defaults stand in for its values.
+  if (Settings.Unreadable())
+    TApplication::HandleException(
+        std::make_exception_ptr(Exception("Unable to read " + FSettingsFilePath)));
   SpinEdit1->SetValue(Settings.ReadInteger(Section, "hanguptime", 60));
   SpinEdit2->SetValue(Settings.ReadInteger(Section, "connecttime", 20));
   // A ticked box runs CheckBox1Click here, which arms Timer1 with the
   // hang-up time just read.
   SetCheckBox1Checked((Settings.ReadInteger(Section, "change", 0) & 0xFF) != 0);
+
+  // Told by the dial-up library itself, before the first call can fail.
+  FSimulatedService = RasProviderName() == "sim";
+  ShowDialStatus();
 
   FillEntryList();
   ComboBox1Change(this);
@@ -193,20 +212,34 @@ void TForm1::FormCreate(TObject*) {
 }
 
 void TForm1::FormClose(TObject*) {
-  TIniFile Settings(SettingsFilePath());
-  Settings.WriteInteger(Section, "hanguptime", SpinEdit1->Value());
-  Settings.WriteInteger(Section, "connecttime", SpinEdit2->Value());
-  Settings.WriteInteger(Section, "change", CheckBox1->isChecked() ? 1 : 0);
+  // The user's configuration folder may not exist yet.
+  QDir().mkpath(QFileInfo(QString::fromStdString(FSettingsFilePath)).absolutePath());
+  TIniFile Settings(FSettingsFilePath);
+  // One replacement for the three keys: the file is wholly old or wholly new.
+  Settings.WriteStrings(Section, {{"hanguptime", std::to_string(SpinEdit1->Value())},
+                                  {"connecttime", std::to_string(SpinEdit2->Value())},
+                                  {"change", CheckBox1->isChecked() ? "1" : "0"}});
 }
 
 void TForm1::closeEvent(QCloseEvent* AEvent) {
-  try {
-    FormClose(this);
-  } catch (...) {
-    // The settings could not be written: the window stays open.
-    AEvent->ignore();
-    TApplication::HandleException(std::current_exception());
-    return;
+  if (FSettingsWriteFailed) {
+    // The user has been told that the settings could not be written and
+    // closes again: the program ends, whether this last try writes or not,
+    // so that it can always be ended from its own window.
+    try {
+      FormClose(this);
+    } catch (...) {
+    }
+  } else {
+    try {
+      FormClose(this);
+    } catch (...) {
+      // The settings could not be written: the window stays open.
+      FSettingsWriteFailed = true;
+      AEvent->ignore();
+      TApplication::HandleException(std::current_exception());
+      return;
+    }
   }
   AEvent->accept();
   if (Application().MainForm() == this) QCoreApplication::quit();
@@ -254,8 +287,24 @@ void TForm1::mstopClick(TObject*) {
 }
 
 void TForm1::rasm1Error(TObject*, int AError) {
+  if (AError == 0) return;
+  // Shown where an unattended cycle needs no answer: no box.
+  FLastDialFailure = QStringLiteral("%1 %2 失败，错误 %3：%4")
+                         .arg(TimeText(), FromSystem(rasm1->EntryName()))
+                         .arg(AError)
+                         .arg(QString::fromUtf8(RasErrorText(static_cast<DWORD>(AError))));
+  ShowDialStatus();
   // A connection still listed after a failed dial is hung up.
-  if (AError != 0) rasm1->HangUp();
+  rasm1->HangUp();
+}
+
+void TForm1::ShowDialStatus() {
+  if (!FLastDialFailure.isEmpty())
+    StatusBar2->showMessage(FLastDialFailure);
+  else if (FSimulatedService)
+    StatusBar2->showMessage(SimulatedServiceNotice());
+  else
+    StatusBar2->clearMessage();
 }
 
 void TForm1::CheckBox1Click(TObject*) {
@@ -293,14 +342,30 @@ void TForm1::RasRasConnected(TObject*, TRasConnectionDetails) {
   // The monitor's current record carries the address only in the poll that
   // went online, which is the one raising this event.
   ShowAddress();
+  // A connect ends the failure shown.
+  FLastDialFailure.clear();
+  ShowDialStatus();
   repaint();
-  Memo1->appendPlainText(TimeText() + QStringLiteral(" connected"));
+  AppendLogLine(TimeText() + QStringLiteral(" connected"));
 }
 
 void TForm1::RasRasDisconnected(TObject*, TRasConnectionDetails) {
-  Memo1->appendPlainText(TimeText() + QStringLiteral(" disconnected"));
+  AppendLogLine(TimeText() + QStringLiteral(" disconnected"));
   if (MemoLineCount(Memo1) > MaxLogLines) Memo1->clear();
   // The address field keeps the address of the connection that ended.
+}
+
+void TForm1::AppendLogLine(const QString& AText) {
+  // An empty last line (text that ends in a line break, the user's included)
+  // is not a line of the log: the new line takes its place.
+  const QTextBlock Last = Memo1->document()->lastBlock();
+  if (Memo1->document()->blockCount() > 1 && Last.length() <= 1) {
+    QTextCursor Cursor(Last);
+    Cursor.insertText(AText);
+    Memo1->ensureCursorVisible();
+  } else {
+    Memo1->appendPlainText(AText);
+  }
 }
 
 void TForm1::N2Click(TObject*) {

@@ -37,8 +37,17 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
 
   // The settings file's name without directory, worked out by FormCreate.
   const std::string& IniFileName() const { return FIniFileName; }
-  // Where the settings file is read and written.
-  std::string SettingsFilePath() const;
+  // Where the settings file is read and written, worked out by FormCreate:
+  // beside the executable, or in the user's configuration folder when the
+  // executable's folder cannot hold it.
+  const std::string& SettingsFilePath() const { return FSettingsFilePath; }
+
+  // The last dial-up failure as StatusBar2 shows it (time, entry, code and
+  // text); empty when none since the last connect.
+  const QString& LastDialFailure() const { return FLastDialFailure; }
+  // What StatusBar2 says while it shows no failure and the simulated
+  // dial-up service backs the program.
+  static const QString& SimulatedServiceNotice();
 
   // Start-up: reads the settings, fills the entry list, switches the monitor
   // on, shows the address, shows the About window as a splash and arms the
@@ -96,9 +105,18 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   void SetCheckBox1Checked(bool AChecked);
   void FillEntryList();
   void ShowAddress();
+  void AppendLogLine(const QString& AText);
+  void ShowDialStatus();
 
   std::string FExePath;
   std::string FIniFileName;
+  std::string FSettingsFilePath;
+  // Set when a close could not write the settings: the next close tries
+  // once more, quietly, and ends the program either way.
+  bool FSettingsWriteFailed = false;
+  QString FLastDialFailure;
+  // Whether the simulated service serves the dial-up library.
+  bool FSimulatedService = false;
   // While FormCreate changes the check box, an exception of the click handler
   // is kept here and raised again in FormCreate, as if the handler had been
   // called directly.

@@ -2,10 +2,13 @@
 
 #include <QCoreApplication>
 #include <QMetaObject>
+#include <QObject>
 #include <cstdint>
 #include <cstring>
 #include <exception>
+#include <mutex>
 
+#include "ApplicationEnd.h"
 #include "ErrorHandler.h"
 #include "TTimer.h"
 #include "UserMessage.h"
@@ -36,6 +39,33 @@ void ForEachListed(TList AList, TVisit AVisit) {
   DWORD Count = 0;
   if (AList(Buffer, &Size, &Count) != 0) return;
   for (DWORD I = 0; I < Count && I < ListCapacity; ++I) AVisit(Buffer[I]);
+}
+
+// The way from the platform's notifier thread to the GUI thread: a receiver
+// living on the GUI thread, reached only under the lock. It is made by the
+// first Dial of an application's life and closed as the first step of the
+// application's end, so that no notification can reach an application that
+// is going away: a notifier that comes later finds the way closed and drops
+// its notification.
+std::mutex GDeliveryLock;
+QObject* GDeliveryReceiver = nullptr;
+
+void CloseDelivery() {
+  QObject* Receiver = nullptr;
+  {
+    std::lock_guard<std::mutex> Guard(GDeliveryLock);
+    Receiver = GDeliveryReceiver;
+    GDeliveryReceiver = nullptr;
+  }
+  delete Receiver;
+}
+
+// GUI thread, with an application object.
+void OpenDelivery() {
+  std::lock_guard<std::mutex> Guard(GDeliveryLock);
+  if (GDeliveryReceiver != nullptr || QCoreApplication::instance() == nullptr) return;
+  GDeliveryReceiver = new QObject();
+  AtApplicationEnd(&CloseDelivery);
 }
 
 // Runs on the GUI thread, in the order the platform sent the notifications.
@@ -90,6 +120,7 @@ void TRASManager::Dial() {
   RASDIALPARAMSA Params;
   if (GetDialParams(FEntryName, Params)) {
     GActiveDialler = this;
+    if (FDialAsync) OpenDelivery();
     LPVOID Notifier = FDialAsync ? reinterpret_cast<LPVOID>(&RasDialNotifier) : nullptr;
     const DWORD Result = RasDialA(nullptr, nullptr, &Params, 0, Notifier, &FConnectionHandle);
     if (!Connected()) {
@@ -106,6 +137,10 @@ void TRASManager::Dial() {
 
 void TRASManager::HangUp() {
   if (!Connected()) return;
+  // The line may have dropped and been dialled again from outside: the
+  // handle of our own, gone connection would hang up nothing, so the
+  // entry's current connection is hung up instead.
+  if (FConnectionHandle != 0 && !IsListed(FConnectionHandle)) RefreshHandle();
   if (FConnectionHandle != 0) RasHangUpA(FConnectionHandle);
   FTimer->SetEnabled(false);
 }
@@ -141,6 +176,14 @@ void TRASManager::SetTimeout(int ATimeout) {
     return;
   }
   FTimeout = ATimeout;
+}
+
+bool TRASManager::IsListed(HRASCONN AHandle) {
+  bool Listed = false;
+  ForEachListed<RASCONNA>(RasEnumConnectionsA, [AHandle, &Listed](const RASCONNA& AConnection) {
+    if (AConnection.hrasconn == AHandle) Listed = true;
+  });
+  return Listed;
 }
 
 void TRASManager::RefreshHandle() {
@@ -185,11 +228,13 @@ bool IsEntryConnected(const std::string& AEntryName) {
 
 void WINAPI RasDialNotifier(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
   // Called on the platform's thread: nothing here may touch a component.
-  // Queued calls to one receiver run in the order they were posted.
-  QCoreApplication* App = QCoreApplication::instance();
-  if (App == nullptr) return;
+  // Queued calls to one receiver run in the order they were posted; the lock
+  // keeps the receiver, and the application it posts through, from going
+  // away while the notification is posted.
+  std::lock_guard<std::mutex> Guard(GDeliveryLock);
+  if (GDeliveryReceiver == nullptr) return;
   QMetaObject::invokeMethod(
-      App, [AMsg, AState, AError] { DeliverDialNotification(AMsg, AState, AError); },
+      GDeliveryReceiver, [AMsg, AState, AError] { DeliverDialNotification(AMsg, AState, AError); },
       Qt::QueuedConnection);
 }
 

@@ -28,7 +28,9 @@ class TRASManager : public TComponent {
 
   // Dials EntryName with its stored credentials unless it is connected.
   void Dial();
-  // Hangs up only while the entry is listed as connected.
+  // Hangs up only while the entry is listed as connected: the connection of
+  // ConnectionHandle, or the entry's current connection when that handle is
+  // no longer listed.
   void HangUp();
   // Asks the platform afresh whether an active connection carries EntryName.
   bool Connected();
@@ -62,6 +64,7 @@ class TRASManager : public TComponent {
  private:
   bool GetDialParams(const std::string& AEntryName, RASDIALPARAMSA& AParams);
   void RefreshHandle();
+  static bool IsListed(HRASCONN AHandle);
   void TimerTick(TObject* ASender);
 
   bool FDialAsync = false;
@@ -87,8 +90,9 @@ bool IsEntryConnected(const std::string& AEntryName);
 // The notifier handed to RasDialA for an asynchronous dial. The platform calls
 // it on a thread of its own; it only hands the notification to the GUI thread,
 // where the active dialler raises OnConnecting and then, for a non-zero code,
-// OnError. Notifications keep their order. Without a running application
-// object there is no GUI thread to hand to, and the notification is dropped.
+// OnError. Notifications keep their order. Once the application's end has
+// begun (or before an asynchronous Dial of its life) there is no GUI thread
+// to hand to, and the notification is dropped.
 void WINAPI RasDialNotifier(UINT AMsg, RASCONNSTATE AState, DWORD AError);
 
 // The dialler that called Dial last and still exists; null when none. GUI

@@ -17,18 +17,47 @@ packages=(
   # the NetworkManager provider and its tests' testbed
   libsystemd-dev network-manager dnsmasq-base dbus iproute2 util-linux
   python3-dbus python3-gi
+  # the test set-up's locales
+  locales
 )
+
+# The locales whose time formats the tests read: 12-hour with AM/PM, Chinese,
+# and 24-hour.
+test_locales=(en_US.UTF-8 zh_CN.UTF-8 de_DE.UTF-8)
+
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+
+generate_locales() {
+  local available missing_locales=() locale_name
+  available=$(locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | sed 's/utf-8/utf8/')
+  for locale_name in "${test_locales[@]}"; do
+    local wanted
+    wanted=$(echo "$locale_name" | tr '[:upper:]' '[:lower:]' | sed 's/utf-8/utf8/')
+    grep -qx "$wanted" <<<"$available" || missing_locales+=("$locale_name")
+  done
+  [[ ${#missing_locales[@]} -eq 0 ]] && return 0
+  echo "Generating locales: ${missing_locales[*]}"
+  for locale_name in "${missing_locales[@]}"; do
+    if ! grep -q "^${locale_name} UTF-8" /etc/locale.gen 2>/dev/null; then
+      echo "${locale_name} UTF-8" | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+    fi
+  done
+  "${sudo[@]}" locale-gen >/dev/null
+}
 
 missing=()
 for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+if [[ ${#missing[@]} -eq 0 ]]; then
+  generate_locales
+  exit 0
+fi
 
-sudo=()
-[[ $(id -u) -eq 0 ]] || sudo=(sudo)
 echo "Installing: ${missing[*]}"
-"${sudo[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+"${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends \
   "${missing[@]}" >/dev/null
+generate_locales

@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -30,6 +31,16 @@ bool FindSection(const std::vector<TIniLine>& ALines, const std::string& ASectio
     return true;
   }
   return false;
+}
+
+const std::string ByteOrderMark = "\xEF\xBB\xBF";
+
+// Takes a leading UTF-8 byte-order mark off the content; true when there was
+// one.
+bool TakeByteOrderMark(std::string& AContent) {
+  if (AContent.compare(0, ByteOrderMark.size(), ByteOrderMark) != 0) return false;
+  AContent.erase(0, ByteOrderMark.size());
+  return true;
 }
 
 bool HasLineBreak(const std::string& AText) {
@@ -60,7 +71,8 @@ TIniFile::TIniFile(const std::string& AFileName) : FFileName(AFileName) {}
 std::string TIniFile::ReadString(const std::string& ASection, const std::string& AIdent,
                                  const std::string& ADefault) const {
   std::string Content;
-  if (ReadBoundedFile(FFileName, MaxFileSize, Content) != TFileRead::Read) return ADefault;
+  if (ReadBoundedFile(FFileName, AnySize, Content) != TFileRead::Read) return ADefault;
+  TakeByteOrderMark(Content);
   const std::vector<TIniLine> Lines = SplitIniLines(Content);
   size_t Begin = 0, End = 0;
   if (!FindSection(Lines, ASection, Begin, End)) return ADefault;
@@ -70,26 +82,33 @@ std::string TIniFile::ReadString(const std::string& ASection, const std::string&
   return ADefault;
 }
 
+bool TIniFile::Unreadable() const {
+  std::string Content;
+  const TFileRead Read = ReadBoundedFile(FFileName, AnySize, Content);
+  return Read == TFileRead::CannotOpen || Read == TFileRead::Refused;
+}
+
 int32_t TIniFile::ReadInteger(const std::string& ASection, const std::string& AIdent,
                               int32_t ADefault) const {
   return StrToIntDef(ReadString(ASection, AIdent, ""), ADefault);
 }
 
-void TIniFile::WriteString(const std::string& ASection, const std::string& AIdent,
-                           const std::string& AValue) {
+void TIniFile::WriteStrings(const std::string& ASection, const TKeyValues& AValues) {
   const Exception Failure("Unable to write to " + FFileName);
   // A name or value that would break the file's line structure is refused.
-  if (HasLineBreak(ASection) || HasLineBreak(AIdent) || HasLineBreak(AValue) ||
-      ASection.find(']') != std::string::npos || AIdent.find('=') != std::string::npos ||
-      IniTrim(AIdent).empty())
-    throw Failure;
+  if (HasLineBreak(ASection) || ASection.find(']') != std::string::npos) throw Failure;
+  for (const auto& [Ident, Value] : AValues)
+    if (HasLineBreak(Ident) || HasLineBreak(Value) || Ident.find('=') != std::string::npos ||
+        IniTrim(Ident).empty())
+      throw Failure;
 
   const std::string Target = ResolvedTarget(FFileName);
   std::string Content;
   // An existing file that cannot be read is not overwritten: its content
   // would be lost.
-  const TFileRead Read = ReadBoundedFile(Target, MaxFileSize, Content);
+  const TFileRead Read = ReadBoundedFile(Target, AnySize, Content);
   if (Read != TFileRead::Read && Read != TFileRead::Missing) throw Failure;
+  const bool Marked = TakeByteOrderMark(Content);
   std::vector<TIniLine> Lines = SplitIniLines(Content);
 
   std::string Ending = "\n";
@@ -98,36 +117,54 @@ void TIniFile::WriteString(const std::string& ASection, const std::string& AIden
       Ending = Line.Ending;
       break;
     }
-  const std::string NewLine = AIdent + "=" + AValue;
 
-  size_t Begin = 0, End = 0;
-  if (FindSection(Lines, ASection, Begin, End)) {
-    std::string_view Key, Value;
-    bool Replaced = false;
-    for (size_t I = Begin; I < End && !Replaced; ++I) {
-      if (IniKeyLine(Lines[I].Text, Key, Value) && SameText(Key, AIdent)) {
-        Lines[I].Text = NewLine;
-        Replaced = true;
+  for (const auto& [Ident, Value] : AValues) {
+    const std::string NewLine = Ident + "=" + Value;
+    size_t Begin = 0, End = 0;
+    if (FindSection(Lines, ASection, Begin, End)) {
+      std::string_view Key, Old;
+      bool Replaced = false;
+      for (size_t I = Begin; I < End && !Replaced; ++I) {
+        if (IniKeyLine(Lines[I].Text, Key, Old) && SameText(Key, Ident)) {
+          Lines[I].Text = NewLine;
+          Replaced = true;
+        }
       }
+      if (!Replaced) {
+        // After the section's last non-blank line, so that blank lines that
+        // separate it from the next section stay where they are.
+        size_t Insert = Begin;
+        for (size_t I = Begin; I < End; ++I)
+          if (!IniTrim(Lines[I].Text).empty()) Insert = I + 1;
+        if (Lines[Insert - 1].Ending.empty()) Lines[Insert - 1].Ending = Ending;
+        Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(Insert),
+                     TIniLine{NewLine, Ending});
+      }
+    } else {
+      if (!Lines.empty() && Lines.back().Ending.empty()) Lines.back().Ending = Ending;
+      Lines.push_back({"[" + ASection + "]", Ending});
+      Lines.push_back({NewLine, Ending});
     }
-    if (!Replaced) {
-      // After the section's last non-blank line, so that blank lines that
-      // separate it from the next section stay where they are.
-      size_t Insert = Begin;
-      for (size_t I = Begin; I < End; ++I)
-        if (!IniTrim(Lines[I].Text).empty()) Insert = I + 1;
-      if (Lines[Insert - 1].Ending.empty()) Lines[Insert - 1].Ending = Ending;
-      Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(Insert), TIniLine{NewLine, Ending});
-    }
-  } else {
-    if (!Lines.empty() && Lines.back().Ending.empty()) Lines.back().Ending = Ending;
-    Lines.push_back({"[" + ASection + "]", Ending});
-    Lines.push_back({NewLine, Ending});
   }
 
-  const std::string Output = JoinIniLines(Lines);
-  if (Output.size() > MaxFileSize || !Writable(Target) || !ReplaceFile(Target, Output))
+  std::string Output;
+  try {
+    Output = (Marked ? ByteOrderMark : std::string()) + JoinIniLines(Lines);
+  } catch (const std::bad_alloc&) {
     throw Failure;
+  }
+  // The settings file is ours alone: what a killed write left beside it can
+  // go, and a folder that takes no new file must not keep the user from
+  // saving.
+  TReplaceOptions How;
+  How.RemoveLeftovers = true;
+  How.InPlaceWhenFolderRefuses = true;
+  if (!Writable(Target) || !ReplaceFile(Target, Output, How)) throw Failure;
+}
+
+void TIniFile::WriteString(const std::string& ASection, const std::string& AIdent,
+                           const std::string& AValue) {
+  WriteStrings(ASection, {{AIdent, AValue}});
 }
 
 void TIniFile::WriteInteger(const std::string& ASection, const std::string& AIdent,

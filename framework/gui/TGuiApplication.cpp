@@ -1,5 +1,6 @@
 #include "TGuiApplication.h"
 
+#include "ApplicationEnd.h"
 #include "ErrorHandler.h"
 #include "TApplication.h"
 #include "TDialogs.h"
@@ -12,6 +13,9 @@ TGuiApplication::TGuiApplication(int& AArgc, char** AArgv) : QApplication(AArgc,
 }
 
 TGuiApplication::~TGuiApplication() {
+  // Before anything of the application goes away: what other threads post
+  // to it is shut first.
+  RunApplicationEndSteps();
   // Without the application no box can be shown.
   SetUserMessageHandler(nullptr);
   SetErrorHandler(nullptr);

@@ -6,7 +6,8 @@
 // and the components' messages reach the user in message boxes. Handlers
 // catch their own exceptions (Guarded), since unwinding through the toolkit
 // is not safe; notify is the last net for one that slipped through: it is
-// shown to the user and the program runs on.
+// shown to the user and the program runs on. Its destruction first runs the
+// application's end steps (AtApplicationEnd).
 class TGuiApplication : public QApplication {
  public:
   TGuiApplication(int& AArgc, char** AArgv);

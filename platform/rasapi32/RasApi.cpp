@@ -2,6 +2,7 @@
 // platform does (record sizes, buffer sizes, arguments) and leave the rest to
 // the provider in use.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -208,6 +209,15 @@ DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText, DWORD ASize) 
   const std::string Text = CurrentProvider()->EntryWarning(Name);
   const size_t Length = std::min<size_t>(Text.size(), ASize - 1);
   std::memcpy(AText, Text.data(), Length);
+  AText[Length] = 0;
+  return ERROR_SUCCESS;
+}
+
+DWORD WINAPI DravikRasProviderName(LPSTR AText, DWORD ASize) {
+  if (AText == nullptr || ASize == 0) return ERROR_INVALID_PARAMETER;
+  const std::string Name = CurrentProvider()->Name();
+  const size_t Length = std::min<size_t>(Name.size(), ASize - 1);
+  std::memcpy(AText, Name.data(), Length);
   AText[Length] = 0;
   return ERROR_SUCCESS;
 }

@@ -7,18 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "UserConfigDirectory.h"
+
 namespace dravik::ras {
 
 namespace {
-
-// An environment value usable as a folder: set, absolute, of sane length.
-bool DirFromEnv(const char* AName, std::string& ADir) {
-  const char* Value = std::getenv(AName);
-  if (Value == nullptr || Value[0] != '/' || std::strlen(Value) > 3000) return false;
-  ADir = Value;
-  while (ADir.size() > 1 && ADir.back() == '/') ADir.pop_back();
-  return true;
-}
 
 bool MakeParents(const std::string& APath, std::string& AProblem);
 
@@ -54,7 +47,7 @@ TRasPaths RasPaths() {
   TRasPaths Paths;
   std::string Dir;
   const char* Moved = std::getenv("DRAVIK_RAS_DIR");
-  if (Moved != nullptr && *Moved != 0 && !DirFromEnv("DRAVIK_RAS_DIR", Dir)) {
+  if (Moved != nullptr && *Moved != 0 && !FolderFromEnvironment("DRAVIK_RAS_DIR", Dir)) {
     Paths.Problem = "DRAVIK_RAS_DIR must be an absolute folder path";
     return Paths;
   }
@@ -62,18 +55,14 @@ TRasPaths RasPaths() {
     Paths.ConfigDir = Dir;
     Paths.RuntimeDir = Dir + "/run";
   } else {
-    std::string ConfigHome;
-    if (!DirFromEnv("XDG_CONFIG_HOME", ConfigHome)) {
-      std::string Home;
-      ConfigHome = DirFromEnv("HOME", Home) ? Home + "/.config" : std::string();
-    }
+    const std::string ConfigDir = UserConfigDirectory();
     // Without any home the configuration falls back to the runtime folder,
     // so that the service still works for a user without one.
     std::string RuntimeHome;
-    Paths.RuntimeDir = DirFromEnv("XDG_RUNTIME_DIR", RuntimeHome)
+    Paths.RuntimeDir = FolderFromEnvironment("XDG_RUNTIME_DIR", RuntimeHome)
                            ? RuntimeHome + "/dravik-ras"
                            : "/tmp/dravik-ras-" + std::to_string(getuid());
-    Paths.ConfigDir = ConfigHome.empty() ? Paths.RuntimeDir : ConfigHome + "/dravik";
+    Paths.ConfigDir = ConfigDir.empty() ? Paths.RuntimeDir : ConfigDir;
   }
   Paths.ConfigFile = Paths.ConfigDir + "/ras.conf";
   Paths.PhonebookFile = Paths.ConfigDir + "/phonebook.ini";

@@ -1,9 +1,15 @@
 // The settings file's reader and writer, and where the file is.
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,7 +41,9 @@ class TestIniFile : public QObject {
   // Everything in the folder besides the settings file: a write must leave
   // no temporary file behind.
   QStringList Leftovers() const {
-    QStringList Names = QDir(FDir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    QStringList Names =
+        QDir(FDir.path())
+            .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     Names.removeAll(QStringLiteral("dravik.ini"));
     return Names;
   }
@@ -44,7 +52,9 @@ class TestIniFile : public QObject {
   void init() {
     QVERIFY(FDir.isValid());
     QDir Folder(FDir.path());
-    for (const QString& Name : Folder.entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
+    // FIFOs are system entries.
+    for (const QString& Name :
+         Folder.entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot)) {
       ::chmod(Folder.filePath(Name).toLocal8Bit().constData(), 0755);
       QFileInfo(Folder.filePath(Name)).isDir() ? QDir(Folder.filePath(Name)).removeRecursively()
                                                : Folder.remove(Name);
@@ -116,16 +126,167 @@ class TestIniFile : public QObject {
     QCOMPARE(Ini.ReadInteger("config", "hanguptime", -1), Number);
   }
 
+  // Nothing that cannot be a settings file is read, and nothing blocks: a
+  // FIFO under the file's name would stop a reader that waited for a writer.
+  void UnreadableFilesGiveTheDefault_data() {
+    QTest::addColumn<QString>("Case");
+    QTest::newRow("missing") << "missing";
+    QTest::newRow("a folder") << "folder";
+    QTest::newRow("a FIFO") << "fifo";
+  }
   void UnreadableFilesGiveTheDefault() {
-    const TIniFile Missing(FDir.filePath(QStringLiteral("none.ini")).toStdString());
-    QCOMPARE(Missing.ReadInteger("config", "hanguptime", 60), 60);
-    QVERIFY(QDir(FDir.path()).mkdir(QStringLiteral("dravik.ini")));
-    const TIniFile Folder(Path().toStdString());
-    QCOMPARE(Folder.ReadInteger("config", "hanguptime", 60), 60);
-    init();
-    WriteAll(Path(), "[config]\nhanguptime=5\n" + QByteArray(TIniFile::MaxFileSize, ';'));
-    const TIniFile Huge(Path().toStdString());
-    QCOMPARE(Huge.ReadInteger("config", "hanguptime", 60), 60);
+    QFETCH(QString, Case);
+    if (Case == "folder") QVERIFY(QDir(FDir.path()).mkdir(QStringLiteral("dravik.ini")));
+    if (Case == "fifo") QCOMPARE(::mkfifo(Path().toLocal8Bit().constData(), 0644), 0);
+    TIniFile Ini(Path().toStdString());
+    QCOMPARE(Ini.ReadInteger("config", "hanguptime", 60), 60);
+    QCOMPARE(Ini.Unreadable(), Case != "missing");
+    if (Case == "missing") return;
+    // Nor is it written over.
+    QVERIFY_THROWS_EXCEPTION(Exception, Ini.WriteInteger("config", "hanguptime", 5));
+    QCOMPARE(QFileInfo(Path()).isDir(), Case == "folder");
+    QCOMPARE(Leftovers(), QStringList{});
+  }
+
+  // A file of several MiB (a long comment block) is read and rewritten whole.
+  void LargeFilesAreReadAndWritten() {
+    const QByteArray Comments = QByteArray(3 << 20, ';') + '\n';
+    WriteAll(Path(), "[config]\nhanguptime=5\n" + Comments + "[last]\nx=1\n");
+    TIniFile Ini(Path().toStdString());
+    QVERIFY(!Ini.Unreadable());
+    QCOMPARE(Ini.ReadInteger("config", "hanguptime", 60), 5);
+    Ini.WriteInteger("config", "hanguptime", 7);
+    QCOMPARE(ReadAll(Path()), "[config]\nhanguptime=7\n" + Comments + "[last]\nx=1\n");
+  }
+
+  // A leading UTF-8 byte-order mark is read past and kept.
+  void ByteOrderMarkIsKept() {
+    const QByteArray Mark = "\xEF\xBB\xBF";
+    WriteAll(Path(), Mark + "[config]\r\nhanguptime=42\r\n");
+    TIniFile Ini(Path().toStdString());
+    QCOMPARE(Ini.ReadInteger("config", "hanguptime", 60), 42);
+    Ini.WriteStrings("config", {{"hanguptime", "43"}, {"change", "1"}});
+    QCOMPARE(ReadAll(Path()), Mark + "[config]\r\nhanguptime=43\r\nchange=1\r\n");
+  }
+
+  // The three keys go in one replacement: a write killed at any moment
+  // leaves the file wholly old or wholly new, and the next write removes the
+  // temporary file such a write may leave.
+  void KilledWritesLeaveOldOrNew() {
+    const QByteArray Old = "[config]\nhanguptime=1\nconnecttime=1\nchange=0\n";
+    const QByteArray New = "[config]\nhanguptime=2\nconnecttime=2\nchange=1\n";
+    WriteAll(Path(), Old);
+    const std::string File = Path().toStdString();
+    for (int Round = 0; Round < 40; ++Round) {
+      const pid_t Child = ::fork();
+      if (Child == 0) {
+        TIniFile Ini(File);
+        for (int I = 0;; ++I) {
+          const std::string Value = I % 2 == 0 ? "2" : "1";
+          Ini.WriteStrings(
+              "config",
+              {{"hanguptime", Value}, {"connecttime", Value}, {"change", I % 2 == 0 ? "1" : "0"}});
+        }
+      }
+      QVERIFY(Child > 0);
+      ::usleep(QRandomGenerator::global()->bounded(200u, 4000u));
+      ::kill(Child, SIGKILL);
+      ::waitpid(Child, nullptr, 0);
+      const QByteArray Now = ReadAll(Path());
+      QVERIFY2(Now == Old || Now == New, Now.constData());
+    }
+    // Anything beside the file now is a temporary file of a killed write.
+    for (const QString& Name : Leftovers())
+      QVERIFY2(QRegularExpression("^dravik\\.ini\\.[A-Za-z0-9]{6}$").match(Name).hasMatch(),
+               qPrintable(Name));
+    WriteAll(FDir.filePath(QStringLiteral("dravik.ini.Ab12Cd")), "left over");
+    WriteAll(FDir.filePath(QStringLiteral("dravik.ini.bak")), "a user's copy");
+    TIniFile(File).WriteInteger("config", "hanguptime", 9);
+    QCOMPARE(Leftovers(), QStringList{"dravik.ini.bak"});
+  }
+
+  // In a folder where no file can be made beside it, a writable settings
+  // file is rewritten in place; without the file there, the write fails.
+  void WritingInAFolderThatCannotTakeNewFiles() {
+    QVERIFY(QFile::setPermissions(
+        FDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                         QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    const QString Folder = FDir.filePath(QStringLiteral("locked"));
+    QVERIFY(QDir().mkpath(Folder));
+    const QString Settings = Folder + QStringLiteral("/dravik.ini");
+    WriteAll(Settings, "; kept\n[config]\nhanguptime=60\nconnecttime=20\nchange=0\n");
+    ::chmod(Settings.toLocal8Bit().constData(), 0666);
+    const std::string Target = Settings.toStdString();
+    const std::string Missing = (Folder + QStringLiteral("/other.ini")).toStdString();
+    const std::string Outcome = RunWithoutWriteAccess(Folder, [&Target, &Missing] {
+      std::string Result;
+      try {
+        TIniFile(Target).WriteStrings("config", {{"hanguptime", "5"}, {"change", "1"}});
+        Result += "written";
+      } catch (const Exception& Error) {
+        Result += Error.Message();
+      }
+      try {
+        TIniFile(Missing).WriteInteger("config", "hanguptime", 5);
+        Result += ", made";
+      } catch (const Exception& Error) {
+        Result += ", " + Error.Message();
+      }
+      return Result;
+    });
+    QCOMPARE(QString::fromStdString(Outcome),
+             "written, Unable to write to " + QString::fromStdString(Missing));
+    QCOMPARE(ReadAll(Settings),
+             QByteArray("; kept\n[config]\nhanguptime=5\nconnecttime=20\nchange=1\n"));
+    QCOMPARE(QDir(Folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList{"dravik.ini"});
+  }
+
+  // Where the settings live: beside the executable while it can hold them,
+  // else in the user's configuration folder.
+  void SettingsFilePlace_data() {
+    QTest::addColumn<QString>("Case");
+    QTest::addColumn<QString>("Place");
+    QTest::newRow("writable folder") << "writable folder"
+                                     << "beside";
+    QTest::newRow("writable file in a locked folder") << "writable file"
+                                                      << "beside";
+    QTest::newRow("read-only file in a locked folder") << "read-only file"
+                                                       << "config";
+    QTest::newRow("locked folder, no file") << "no file"
+                                            << "config";
+    QTest::newRow("locked folder, no XDG_CONFIG_HOME") << "no XDG"
+                                                       << "home";
+  }
+  void SettingsFilePlace() {
+    QFETCH(QString, Case);
+    QFETCH(QString, Place);
+    QVERIFY(QFile::setPermissions(
+        FDir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther |
+                         QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup));
+    const QString Folder = FDir.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(Folder));
+    const QString Beside = Folder + QStringLiteral("/dravik.ini");
+    if (Case == "writable file" || Case == "read-only file") {
+      WriteAll(Beside, "[config]\n");
+      ::chmod(Beside.toLocal8Bit().constData(), Case == "writable file" ? 0666 : 0444);
+    }
+    const QByteArray SavedConfig = qgetenv("XDG_CONFIG_HOME");
+    const QByteArray SavedHome = qgetenv("HOME");
+    qputenv("XDG_CONFIG_HOME", FDir.filePath(QStringLiteral("config")).toLocal8Bit());
+    qputenv("HOME", FDir.filePath(QStringLiteral("home")).toLocal8Bit());
+    if (Case == "no XDG") qputenv("XDG_CONFIG_HOME", "relative/is/ignored");
+    const std::string Exe = (Folder + QStringLiteral("/dravik.bin")).toStdString();
+    const QString Found = Case == "writable folder"
+                              ? QString::fromStdString(SettingsFilePathFor(Exe))
+                              : QString::fromStdString(RunWithoutWriteAccess(
+                                    Folder, [&Exe] { return SettingsFilePathFor(Exe); }));
+    qputenv("XDG_CONFIG_HOME", SavedConfig);
+    qputenv("HOME", SavedHome);
+    const QString Expected = Place == "beside"   ? Beside
+                             : Place == "config" ? FDir.filePath("config/dravik/dravik.ini")
+                                                 : FDir.filePath("home/.config/dravik/dravik.ini");
+    QCOMPARE(Found, Expected);
   }
 
   // Each row writes hanguptime=90 into a file that held Before.

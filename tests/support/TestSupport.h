@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTest>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,3 +34,10 @@ class TModalRecorder {
     TestClass Test;                         \
     return QTest::qExec(&Test, argc, argv); \
   }
+
+// Runs AWork as a user who cannot write into AFolder (mode 0555 while it
+// runs): as root, in a child process under the unprivileged user "nobody"
+// (65534), since root writes anywhere; else in this process. AFolder and its
+// parents must be open to that user. Returns what AWork returned.
+std::string RunWithoutWriteAccess(const QString& AFolder,
+                                  const std::function<std::string()>& AWork);

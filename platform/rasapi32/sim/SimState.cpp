@@ -204,9 +204,15 @@ DWORD TSimStore::Read(TSimStateData& AState) const {
 }
 
 DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
-  const int LockFd =
-      open((FDir + "/state.lock").c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  const int LockFd = open((FDir + "/state.lock").c_str(),
+                          O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (LockFd < 0) return ERROR_RASMAN_CANNOT_INITIALIZE;
+  // Only a regular file of ours can be the lock.
+  struct stat LockInfo;
+  if (fstat(LockFd, &LockInfo) != 0 || !S_ISREG(LockInfo.st_mode)) {
+    close(LockFd);
+    return ERROR_RASMAN_CANNOT_INITIALIZE;
+  }
   while (flock(LockFd, LOCK_EX) != 0) {
     if (errno != EINTR) {
       close(LockFd);
