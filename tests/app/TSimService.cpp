@@ -57,6 +57,12 @@ QString AddressOf(const QString& AEntryName) {
   return {};
 }
 
+uint32_t HandleOf(const QString& AEntryName) {
+  for (const RASCONNA& Connection : ListConnections())
+    if (QString::fromLocal8Bit(Connection.szEntryName) == AEntryName) return Connection.hrasconn;
+  return 0;
+}
+
 int RunTool(const QStringList& AArguments, QString* AOutput) {
   QProcess Tool;
   Tool.start(QStringLiteral(DRAVIK_RAS_TOOL), AArguments);

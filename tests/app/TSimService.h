@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,9 @@ bool HangUpEverything();
 QStringList ConnectedEntries();
 // The own address of the entry's first listed connection; empty when none.
 QString AddressOf(const QString& AEntryName);
+
+// The handle of the entry's first listed connection; 0 when none.
+uint32_t HandleOf(const QString& AEntryName);
 
 // Runs dravik-ras with AArguments; its exit code, or -1 when it did not end.
 int RunTool(const QStringList& AArguments, QString* AOutput = nullptr);

@@ -96,6 +96,14 @@ class TCycleScript {
       AfterEvent();
     } else if (Name == "drop") {
       QCOMPARE(TSimService::RunTool({"drop", Line}), 0);
+    } else if (Name == "redial-outside") {
+      // The line drops and another program dials it again: the dialler's
+      // own handle is gone, the entry is connected under a new one, which is
+      // no dial of the window's.
+      QCOMPARE(TSimService::RunTool({"drop", Line}), 0);
+      QCOMPARE(TSimService::RunTool({"dial", Line}), 0);
+      FOutsideHandle = TSimService::HandleOf(Line);
+      QVERIFY(FOutsideHandle != 0 && FOutsideHandle != Form().rasm1->ConnectionHandle());
     } else if (Name == "fail") {
       QCOMPARE(TSimService::RunTool({"fail", Line, "678"}), 0);
     } else if (Name == "peer") {
@@ -106,6 +114,8 @@ class TCycleScript {
       QStringList Typed;
       for (int Index = 1; Index <= Value.toInt(); ++Index) Typed << QString("typed %1").arg(Index);
       Form().Memo1->setPlainText(Typed.join('\n'));
+    } else if (Name == "type") {
+      Form().Memo1->setPlainText(QString(Value).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
     } else if (Name.startsWith('?')) {
       Check(Name.mid(1), Value);
     } else {
@@ -163,6 +173,8 @@ class TCycleScript {
     const HRASCONN Handle = Form().rasm1->ConnectionHandle();
     if (Handle != 0 && Handle != FLastHandle) {
       FLastHandle = Handle;
+      // Taken over from another program's dial, not dialled.
+      if (Handle == FOutsideHandle) return;
       ++FDials;
       QTRY_VERIFY(FDialReports >= FDials);
     }
@@ -171,6 +183,7 @@ class TCycleScript {
   TWindowUnderTest FWindow;
   QString FAddress;
   HRASCONN FLastHandle = 0;
+  HRASCONN FOutsideHandle = 0;
   int FDials = 0;
   int FDialReports = 0;
 };
@@ -243,6 +256,11 @@ class TestCycle : public QObject {
                                        "?Online", "?i1=0",  "w=60000", "?Online", "?up"};
     QTest::newRow("SpinEdit1 of -1: the unsigned reading of -1000 ms")
         << QByteArray() << QStringList{"create", "s1=-1", "tick", "?Online", "?i1=4294966296"};
+    QTest::newRow("SpinEdit1 of 2147484: beyond the signed range, read unsigned")
+        << QByteArray()
+        << QStringList{"create", "s1=2147484", "tick", "?Online", "?i1=2147484000"};
+    QTest::newRow("SpinEdit1 of 4294968: the product wraps at 32 bits")
+        << QByteArray() << QStringList{"create", "s1=4294968", "tick", "?Online", "?i1=704"};
     QTest::newRow("SpinEdit2 of 0 holds the offline phase until a tick's hang-up re-arms it")
         << QByteArray()
         << QStringList{"create",   "s1=5",     "s2=0",    "send",     "w=1300", "tick",
@@ -271,6 +289,12 @@ class TestCycle : public QObject {
         << Connected + QStringList{"?ip=line", "w=1000",  "drop",    "w=700",    "?log=cd",
                                    "?ip=same", "?Online", "w=3300",  "?Offline", "w=3000",
                                    "?up",      "w=700",   "?log=cdc"};
+    QTest::newRow("dropped and redialled from outside: the cycle goes on with new addresses")
+        << QByteArray()
+        << Connected + QStringList{"?ip=line", "w=1000",   "redial-outside", "?up",    "w=4000",
+                                   "?down",    "?Offline", "w=700",          "w=2300", "?up",
+                                   "?Online",  "w=700",    "?ip=new",        "w=4300", "?down",
+                                   "w=3000",   "?up",      "w=700",          "?ip=new"};
     QTest::newRow("a failed redial: the cycle tries again after the next offline wait")
         << QByteArray()
         << Connected + QStringList{"w=5000", "fail",     "w=3000", "?down", "?Online",
@@ -290,6 +314,9 @@ class TestCycle : public QObject {
     QTest::newRow("the 501st line as a disconnect line empties the log")
         << QByteArray() << QStringList{"create", "send",   "w=1000",   "fill=500",
                                        "stop",   "w=1000", "?lines=0", "?log="};
+    QTest::newRow("user text that ends in a line break: the next line follows it")
+        << QByteArray() << QStringList{"create", "type=a note\\n", "send", "w=1000", "?log=?c",
+                                       "?lines=2"};
     QTest::newRow("the 500th line as a disconnect line stays")
         << QByteArray()
         << QStringList{"create", "send", "w=1000", "fill=499", "stop", "w=1000", "?lines=500"};

@@ -232,6 +232,12 @@ class TestRASManager : public QObject {
     QTest::newRow("a connection found by name is hung up by its handle")
         << QStringList{"cBackup:42", "eBackup", "h"} << std::vector<HRASCONN>{42} << 0
         << HRASCONN(42);
+    QTest::newRow("own handle gone, the entry redialled from outside: its connection goes")
+        << QStringList{"d", "x", "cBackup:7", "cBroadband:300", "h"} << std::vector<HRASCONN>{300}
+        << 0 << HRASCONN(300);
+    QTest::newRow("own handle still listed beside another of the entry: the own one goes")
+        << QStringList{"d", "cBroadband:300", "h"} << std::vector<HRASCONN>{100} << 0
+        << HRASCONN(100);
     QTest::newRow("twice: the second finds nothing listed")
         << QStringList{"d", "h", "h"} << std::vector<HRASCONN>{100} << 0 << HRASCONN(100);
   }
@@ -446,8 +452,14 @@ class TestRASManager : public QObject {
     QCOMPARE(F.Events, Events);
   }
 
+  // The notifications of a dial whose dialler is gone reach no other, live
+  // dialler: the active one is cleared, not left to the next in line.
   void NotificationsOfADestroyedDiallerReachNothing() {
     TDiallerFixture F;
+    TRASManager Other(nullptr);
+    QStringList Reached;
+    Other.OnConnecting.Bind([&Reached](TObject*, int, int, int) { Reached << "connecting"; });
+    Other.OnError.Bind([&Reached](TObject*, int) { Reached << "error"; });
     F.Provider->DialNotifications = {{WM_RASDIALEVENT, 3, 0}, {WM_RASDIALEVENT, 5, 691}};
     F.Dialler->SetDialAsync(true);
     F.Dialler->Dial();
@@ -455,11 +467,8 @@ class TestRASManager : public QObject {
     F.Provider->JoinNotifier();
     delete F.Dialler;
     QCOMPARE(ActiveDialler(), nullptr);
-    // A dialler that has not dialled is not the active one either.
-    TRASManager Other(nullptr);
-    Other.OnConnecting.Bind([&F](TObject*, int, int, int) { F.Events << "other connecting"; });
-    Other.OnError.Bind([&F](TObject*, int) { F.Events << "other error"; });
     QCoreApplication::processEvents();
+    QCOMPARE(Reached, QStringList{});
     QCOMPARE(F.Events, QStringList{});
   }
 };

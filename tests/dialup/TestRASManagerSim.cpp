@@ -207,13 +207,17 @@ class TestRASManagerSim : public QObject {
     QTRY_COMPARE(Sim.Dialler->Connected(), Connected);
   }
 
+  // A dialler that goes while its dial is still reported: the service goes
+  // on reporting, and no other, live dialler hears of it.
   void NotificationsOfADestroyedDiallerReachNothing() {
     auto Sim = std::make_unique<TSimDialler>("Slow line");
+    TRASManager Other(nullptr);
+    QStringList Late;
+    Other.OnConnecting.Bind([&Late](TObject*, int, int, int) { Late << "connecting"; });
+    Other.OnError.Bind([&Late](TObject*, int) { Late << "error"; });
     Sim->Dialler->SetDialAsync(true);
     Sim->Dialler->Dial();
-    QStringList Late;
-    Sim->Dialler->OnConnecting.Bind([&Late](TObject*, int, int, int) { Late << "connecting"; });
-    Sim->Dialler->OnError.Bind([&Late](TObject*, int) { Late << "error"; });
+    QCOMPARE(ActiveDialler(), Sim->Dialler.get());
     Sim->Dialler.reset();
     QCOMPARE(ActiveDialler(), nullptr);
     // The service goes on reporting the dial until it has connected.
