@@ -11,16 +11,19 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
 
 #include "RASManager.h"
 #include "RasControl.h"
+#include "RasProvider.h"
 #include "TApplication.h"
 #include "TSimService.h"
 #include "TSimServiceDir.h"
 #include "TestSupport.h"
+#include "TimeText.h"
 #include "Unit1.h"
 
 namespace {
@@ -44,6 +47,34 @@ QString Buttons(const TForm1& AForm) {
       .arg(AForm.msend->isEnabled() ? '+' : '-')
       .arg(AForm.mstop->isEnabled() ? '+' : '-');
 }
+
+// A dial-up service that cannot start: every call fails with 711.
+class TUnusableService : public dravik::ras::RasProvider {
+ public:
+  std::string Name() const override { return "unusable"; }
+  DWORD EnumEntries(std::vector<std::string>&) override { return Fail; }
+  DWORD GetEntryDialParams(RASDIALPARAMSA&) override { return Fail; }
+  DWORD Dial(const RASDIALPARAMSA&, dravik::ras::TDialNotifier, HRASCONN&) override { return Fail; }
+  DWORD HangUp(HRASCONN) override { return Fail; }
+  DWORD EnumConnections(std::vector<RASCONNA>&) override { return Fail; }
+  DWORD GetConnectStatus(HRASCONN, RASCONNSTATUSA&) override { return Fail; }
+  DWORD GetPppIpProjection(HRASCONN, RASPPPIPA&) override { return Fail; }
+
+ private:
+  static constexpr DWORD Fail = ERROR_RASMAN_CANNOT_INITIALIZE;
+};
+
+// Sets the locale variables for one test and puts the old ones back.
+class TLocaleVariables {
+ public:
+  explicit TLocaleVariables(const QByteArray& AAll) : FSaved(qgetenv("LC_ALL")) {
+    qputenv("LC_ALL", AAll);
+  }
+  ~TLocaleVariables() { qputenv("LC_ALL", FSaved); }
+
+ private:
+  QByteArray FSaved;
+};
 
 void SetButtons(TForm1& AForm, const QString& AState) {
   AForm.msend->setEnabled(AState.startsWith('+'));
@@ -509,6 +540,93 @@ class TestMainWindow : public QObject {
     TWindowUnderTest::Settle();
     QCOMPARE(TSimService::ConnectedEntries(), QStringList{"Broadband"});
     QCOMPARE(TSimService::AddressOf(QStringLiteral("Broadband")), Address);
+  }
+
+  // StatusBar2: the last dial-up failure with its time, entry, code and
+  // text until the next connect; otherwise, on the simulated service, that
+  // no real line is driven.
+  void StatusBar2ShowsTheLastFailure() {
+    TWindowUnderTest Window;
+    TForm1& Form = Window.Create();
+    QCOMPARE(Form.StatusBar2->currentMessage(), TForm1::SimulatedServiceNotice());
+    QCOMPARE(TSimService::RunTool({"fail", "Broadband", "691"}), 0);
+    QTest::mouseClick(Form.msend, Qt::LeftButton);
+    QTRY_VERIFY(!Form.LastDialFailure().isEmpty());
+    const QRegularExpression Failure(QStringLiteral(
+        "^\\d\\d:\\d\\d:\\d\\d 拨号连接“Broadband”失败，错误 691：用户名或密码错误$"));
+    QVERIFY2(Failure.match(Form.StatusBar2->currentMessage()).hasMatch(),
+             qPrintable(Form.StatusBar2->currentMessage()));
+    // No box stops an unattended cycle.
+    QCOMPARE(TModalRecorder::Instance().Shown().size(), size_t(0));
+    // The next dial connects; the monitor's connected event ends the failure.
+    Form.msendClick(&Form);
+    QTRY_COMPARE(TSimService::ConnectedEntries(), QStringList{"Broadband"});
+    TClock::Instance().Advance(1000);
+    TWindowUnderTest::Settle();
+    QTRY_COMPARE(Form.StatusBar2->currentMessage(), TForm1::SimulatedServiceNotice());
+    QVERIFY(Form.LastDialFailure().isEmpty());
+  }
+
+  void StatusBar2WithAnUnusableService() {
+    dravik::ras::SetProviderForTesting(std::make_shared<TUnusableService>());
+    TWindowUnderTest Window;
+    TForm1& Form = Window.Create();
+    const QString Shown = Form.StatusBar2->currentMessage();
+    dravik::ras::SetProviderForTesting(nullptr);
+    QCOMPARE(Form.ComboBox1->count(), 0);
+    const QRegularExpression Failure(
+        QStringLiteral("^\\d\\d:\\d\\d:\\d\\d 拨号失败，错误 711：拨号服务无法启动$"));
+    QVERIFY2(Failure.match(Shown).hasMatch(), qPrintable(Shown));
+  }
+
+  // Something that cannot be a settings file (a folder in its place) is
+  // refused with a box at start and at close; the close after that box ends
+  // the program all the same.
+  void AFolderInPlaceOfTheSettings() {
+    TWindowUnderTest Window;
+    QVERIFY(QDir().mkdir(Window.SettingsPath()));
+    TForm1& Form = Window.Create();
+    QCOMPARE(Form.SpinEdit1->Value(), 60);
+    QCOMPARE(Shown(0), "Unable to read " + Window.SettingsPath() + ".");
+    QVERIFY(!Window.Close());
+    QCOMPARE(Shown(1), "Unable to write to " + Window.SettingsPath() + ".");
+    QVERIFY(Window.Close());
+    QVERIFY(!Form.isVisible());
+    QCOMPARE(TModalRecorder::Instance().Shown().size(), size_t(2));
+    QVERIFY(QFileInfo(Window.SettingsPath()).isDir());
+  }
+
+  // The log's time text under real locales, from the monitor's event to the
+  // memo: the locale's own long time format.
+  void LogTimeUnderRealLocales_data() {
+    QTest::addColumn<QByteArray>("Locale");
+    QTest::addColumn<QString>("Format");
+    QTest::newRow("en_US: 12-hour, AM/PM after") << QByteArray("en_US.UTF-8") << "hh:mm:ss AP";
+    // glibc's Chinese time format ("%H时%M分%S秒") is a 24-hour one.
+    QTest::newRow("zh_CN: 24-hour") << QByteArray("zh_CN.UTF-8") << "HH:mm:ss";
+    QTest::newRow("de_DE: 24-hour") << QByteArray("de_DE.UTF-8") << "HH:mm:ss";
+  }
+  void LogTimeUnderRealLocales() {
+    QFETCH(QByteArray, Locale);
+    QFETCH(QString, Format);
+    {
+      const TLocaleVariables Variables(Locale);
+      SetLongTimeFormat(TLongTimeFormat::FromLocale());
+    }
+    TWindowUnderTest Window;
+    TForm1& Form = Window.Create();
+    QCOMPARE(TSimService::RunTool({"dial", "Broadband"}), 0);
+    const QTime Before = QTime::currentTime();
+    TClock::Instance().Advance(1000);
+    TWindowUnderTest::Settle();
+    QTRY_VERIFY(!Form.Memo1->toPlainText().isEmpty());
+    const QTime After = QTime::currentTime();
+    SetLongTimeFormat(TLongTimeFormat());
+    const QString Line = Form.Memo1->toPlainText();
+    const QLocale C = QLocale::c();
+    QVERIFY2(Line == C.toString(Before, Format) + " connected" ||
+                 Line == C.toString(After, Format) + " connected",
+             qPrintable(Line));
   }
 
   // The program itself, started with a dial-up library beside it that lacks
