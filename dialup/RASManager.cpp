@@ -70,6 +70,10 @@ void OpenDelivery() {
 
 // Runs on the GUI thread, in the order the platform sent the notifications.
 void DeliverDialNotification(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
+  // Taking the lock the notifier posted under orders everything its thread
+  // did while posting before this delivery, in a way that tools which cannot
+  // see into the toolkit's own hand-over (the thread sanitizer) see too.
+  { std::lock_guard<std::mutex> Posted(GDeliveryLock); }
   TRASManager* Dialler = GActiveDialler;
   if (Dialler == nullptr) return;
   try {
