@@ -579,6 +579,21 @@ class TestMainWindow : public QObject {
     QVERIFY2(Failure.match(Shown).hasMatch(), qPrintable(Shown));
   }
 
+  // A FIFO in the phonebook's place blocks neither the window nor the tool:
+  // the phonebook cannot be read, and the window says so.
+  void AFifoPhonebookBlocksNothing() {
+    QVERIFY(QFile::remove(FService.Phonebook()));
+    QCOMPARE(::mkfifo(FService.Phonebook().toLocal8Bit().constData(), 0600), 0);
+    const int Tool = TSimService::RunTool({"entries"});
+    TWindowUnderTest Window;
+    TForm1& Form = Window.Create();
+    const QString Shown = Form.StatusBar2->currentMessage();
+    QVERIFY(QFile::remove(FService.Phonebook()));
+    QVERIFY2(Tool > 0, qPrintable(QString::number(Tool)));
+    QCOMPARE(Form.ComboBox1->count(), 0);
+    QVERIFY2(Shown.endsWith(QStringLiteral("错误 622：无法读取电话簿")), qPrintable(Shown));
+  }
+
   // Something that cannot be a settings file (a folder in its place) is
   // refused with a box at start and at close; the close after that box ends
   // the program all the same.
