@@ -290,8 +290,8 @@ void TForm1::rasm1Error(TObject*, int AError) {
   if (AError == 0) return;
   // Shown where an unattended cycle needs no answer: no box.
   const QString Entry = FromSystem(rasm1->EntryName());
-  const QString What = Entry.isEmpty() ? QStringLiteral("拨号失败")
-                                       : QStringLiteral("拨号连接“%1”失败").arg(Entry);
+  const QString What =
+      Entry.isEmpty() ? QStringLiteral("拨号失败") : QStringLiteral("拨号连接“%1”失败").arg(Entry);
   FLastDialFailure = QStringLiteral("%1 %2，错误 %3：%4")
                          .arg(TimeText(), What)
                          .arg(AError)

@@ -115,7 +115,8 @@ class TCycleScript {
       for (int Index = 1; Index <= Value.toInt(); ++Index) Typed << QString("typed %1").arg(Index);
       Form().Memo1->setPlainText(Typed.join('\n'));
     } else if (Name == "type") {
-      Form().Memo1->setPlainText(QString(Value).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+      Form().Memo1->setPlainText(
+          QString(Value).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
     } else if (Name.startsWith('?')) {
       Check(Name.mid(1), Value);
     } else {
@@ -257,8 +258,7 @@ class TestCycle : public QObject {
     QTest::newRow("SpinEdit1 of -1: the unsigned reading of -1000 ms")
         << QByteArray() << QStringList{"create", "s1=-1", "tick", "?Online", "?i1=4294966296"};
     QTest::newRow("SpinEdit1 of 2147484: beyond the signed range, read unsigned")
-        << QByteArray()
-        << QStringList{"create", "s1=2147484", "tick", "?Online", "?i1=2147484000"};
+        << QByteArray() << QStringList{"create", "s1=2147484", "tick", "?Online", "?i1=2147484000"};
     QTest::newRow("SpinEdit1 of 4294968: the product wraps at 32 bits")
         << QByteArray() << QStringList{"create", "s1=4294968", "tick", "?Online", "?i1=704"};
     QTest::newRow("SpinEdit2 of 0 holds the offline phase until a tick's hang-up re-arms it")
@@ -315,8 +315,8 @@ class TestCycle : public QObject {
         << QByteArray() << QStringList{"create", "send",   "w=1000",   "fill=500",
                                        "stop",   "w=1000", "?lines=0", "?log="};
     QTest::newRow("user text that ends in a line break: the next line follows it")
-        << QByteArray() << QStringList{"create", "type=a note\\n", "send", "w=1000", "?log=?c",
-                                       "?lines=2"};
+        << QByteArray()
+        << QStringList{"create", "type=a note\\n", "send", "w=1000", "?log=?c", "?lines=2"};
     QTest::newRow("the 500th line as a disconnect line stays")
         << QByteArray()
         << QStringList{"create", "send", "w=1000", "fill=499", "stop", "w=1000", "?lines=500"};

@@ -97,8 +97,7 @@ int main(int argc, char** argv) {
       Dialler.SetDialAsync(true);
       Dialler.Dial();
       // The notifications reach the dialler while the application lives...
-      Check(WaitFor([&Reached] { return Reached > 3; }, true), "notifications delivered",
-            Round);
+      Check(WaitFor([&Reached] { return Reached > 3; }, true), "notifications delivered", Round);
       // ...and the end begins with the service still notifying.
     }
     const int AtEnd = Reached;
