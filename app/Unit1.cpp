@@ -222,19 +222,13 @@ void TForm1::FormClose(TObject*) {
 }
 
 void TForm1::closeEvent(QCloseEvent* AEvent) {
-  if (FSettingsWriteFailed) {
-    // The user has been told that the settings could not be written and
-    // closes again: the program ends, whether this last try writes or not,
-    // so that it can always be ended from its own window.
-    try {
-      FormClose(this);
-    } catch (...) {
-    }
-  } else {
-    try {
-      FormClose(this);
-    } catch (...) {
-      // The settings could not be written: the window stays open.
+  try {
+    FormClose(this);
+  } catch (...) {
+    // The settings could not be written: the window stays open, once. The
+    // user has been told; the next close ends the program all the same, so
+    // that it can always be ended from its own window.
+    if (!FSettingsWriteFailed) {
       FSettingsWriteFailed = true;
       AEvent->ignore();
       TApplication::HandleException(std::current_exception());
