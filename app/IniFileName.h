@@ -20,4 +20,3 @@ std::string IniFileNameFor(const std::string& AExePath);
 // write) in $XDG_CONFIG_HOME/dravik/ (by default ~/.config/dravik/) under
 // the same name.
 std::string SettingsFilePathFor(const std::string& AExePath);
-

@@ -30,8 +30,8 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
 
   // The non-visual components, under their designed names (the names the
   // stored form and the tests use).
-  TTimer* Timer1 = nullptr;    // hang-up timer: ends the online phase of the cycle
-  TTimer* Timer2 = nullptr;    // redial timer: ends the offline phase of the cycle
+  TTimer* Timer1 = nullptr;      // hang-up timer: ends the online phase of the cycle
+  TTimer* Timer2 = nullptr;      // redial timer: ends the offline phase of the cycle
   TRASManager* rasm1 = nullptr;  // the dialler: dials and hangs up the selected entry
   TRasMonitor* Ras = nullptr;    // the monitor: reports the line going up and down
 
