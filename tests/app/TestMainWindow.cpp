@@ -561,7 +561,7 @@ class TestMainWindow : public QObject {
     // The next dial connects; the monitor's connected event ends the failure.
     Form.msendClick(&Form);
     QTRY_COMPARE(TSimService::ConnectedEntries(), QStringList{"Broadband"});
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     TWindowUnderTest::Settle();
     QTRY_COMPARE(Form.StatusBar2->currentMessage(), TForm1::SimulatedServiceNotice());
     QVERIFY(Form.LastDialFailure().isEmpty());
@@ -632,7 +632,7 @@ class TestMainWindow : public QObject {
     TForm1& Form = Window.Create();
     QCOMPARE(TSimService::RunTool({"dial", "Broadband"}), 0);
     const QTime Before = QTime::currentTime();
-    TClock::Instance().Advance(1000);
+    TManualClock::Instance().Advance(1000);
     TWindowUnderTest::Settle();
     QTRY_VERIFY(!Form.Memo1->toPlainText().isEmpty());
     const QTime After = QTime::currentTime();
