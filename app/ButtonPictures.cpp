@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygon>
 #include <QPixmap>
 
 namespace {
@@ -70,6 +71,11 @@ QPixmap Draw(TButtonPicture APicture) {
       Painter.drawRect(14, 13, 4, 11);
       Painter.drawRect(14, 7, 4, 4);
       break;
+    case TButtonPicture::Close:
+      Painter.setRenderHint(QPainter::Antialiasing, true);
+      Painter.setPen(QPen(QColor(0, 128, 0), 5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      Painter.drawPolyline(QPolygon({QPoint(6, 17), QPoint(13, 24), QPoint(26, 8)}));
+      break;
   }
   return Picture;
 }
@@ -78,19 +84,6 @@ QPixmap Draw(TButtonPicture APicture) {
 
 QIcon ButtonPicture(TButtonPicture APicture) { return QIcon(Draw(APicture)); }
 
-QIcon WindowPicture() {
-  QPixmap Picture = Blank();
-  QPainter Painter(&Picture);
-  Painter.setPen(QPen(Qt::black, 1));
-  Painter.setBrush(QColor(0, 128, 128));
-  Painter.drawEllipse(1, 1, 29, 29);
-  // Two arrows chasing each other: the address going round.
-  Painter.setPen(QPen(QColor(255, 255, 0), 3));
-  Painter.drawArc(7, 7, 18, 18, 30 * 16, 120 * 16);
-  Painter.drawArc(7, 7, 18, 18, 210 * 16, 120 * 16);
-  Painter.setPen(QPen(Qt::white, 1));
-  Painter.setBrush(Qt::white);
-  Painter.drawRect(22, 9, 4, 4);
-  Painter.drawRect(6, 19, 4, 4);
-  return QIcon(Picture);
-}
+QImage ProgramPicture() { return QImage(QStringLiteral(":/pictures/dravik-32.png")); }
+
+QIcon WindowPicture() { return QIcon(QPixmap::fromImage(ProgramPicture())); }

@@ -2,9 +2,12 @@
 
 #include <QIcon>
 
-// The pictures of the main window's toolbar buttons and its window icon,
-// drawn at 32 x 32 from a few plain colours.
-enum class TButtonPicture { Connect, Disconnect, Mail, HomePage, About };
+#include <QImage>
+
+// The pictures of the windows' buttons, drawn at 32 x 32 from a few plain
+// colours, and the program's icon: the product icon at 32 x 32.
+enum class TButtonPicture { Connect, Disconnect, Mail, HomePage, About, Close };
 
 QIcon ButtonPicture(TButtonPicture APicture);
+QImage ProgramPicture();
 QIcon WindowPicture();

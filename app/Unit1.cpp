@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ButtonPictures.h"
+#include "DesignedFont.h"
 #include "Exception.h"
 #include "IniFile.h"
 #include "Maker.h"
@@ -25,6 +26,7 @@
 #include "RasProviderName.h"
 #include "TApplication.h"
 #include "TimeText.h"
+#include "uAboutBox.h"
 
 namespace {
 
@@ -62,19 +64,6 @@ class TStretchToRight : public QObject {
 };
 
 QString FromSystem(const std::string& AText) { return QString::fromLocal8Bit(AText.c_str()); }
-
-void UseDesignedFont(QWidget* AForm) {
-  // 宋体 is rarely installed outside Chinese Windows; these draw the same
-  // characters at the same size.
-  QFont::insertSubstitutions(
-      QStringLiteral("宋体"),
-      {QStringLiteral("SimSun"), QStringLiteral("NSimSun"), QStringLiteral("WenQuanYi Zen Hei"),
-       QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC")});
-  QFont Font = AForm->font();
-  Font.setFamily(QStringLiteral("宋体"));
-  Font.setPixelSize(12);
-  AForm->setFont(Font);
-}
 
 }  // namespace
 
@@ -118,6 +107,7 @@ TForm1::TForm1(const std::string& AExePath, QWidget* AParent)
 TForm1::~TForm1() {
   // The minimise notification must not outlive the window it was bound to.
   Application().OnMinimize.Unbind();
+  if (Application().MainForm() == this) Application().SetMainForm(nullptr);
 }
 
 // The non-visual components with the values and bindings the window was
@@ -125,6 +115,8 @@ TForm1::~TForm1() {
 // values right after its creation. The monitor refuses its stored Enabled
 // when the dial-up library is missing: that exception ends the creation.
 void TForm1::ApplyStoredValues() {
+  CreateTrayComponents();
+
   Timer1 = new TTimer(this);
   Timer1->SetName("Timer1");
   Timer1->SetEnabled(false);
@@ -201,7 +193,7 @@ void TForm1::FormCreate(TObject*) {
   Ras->SetEnabled(true);
   ShowAddress();
 
-  // The About window's start-up splash joins here.
+  ShowSplash();
 
   if (CheckBox1->isChecked()) {
     Timer1->SetInterval(IntervalOf(SpinEdit1->Value()));
@@ -363,10 +355,6 @@ void TForm1::AppendLogLine(const QString& AText) {
   } else {
     Memo1->appendPlainText(AText);
   }
-}
-
-void TForm1::N2Click(TObject*) {
-  // Hiding to the notification area comes with the tray icon.
 }
 
 void TForm1::RunFromControl(void (TForm1::*AHandler)(TObject*)) {

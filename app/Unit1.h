@@ -3,6 +3,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include "CPRasMonitor.h"
@@ -10,9 +11,13 @@
 #include "RASManager.h"
 #include "TComponent.h"
 #include "TTimer.h"
+#include "antTaskbarIcon.h"
 #include "ui_Unit1.h"
 
 class QCloseEvent;
+class TAboutBox;
+class TMenuItem;
+class TPopupMenu;
 
 // The main window: the entry list with the entry's stored credentials, the
 // manual connect and disconnect, the timed reconnect cycle, the address field
@@ -34,6 +39,13 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   TTimer* Timer2 = nullptr;      // redial timer: ends the offline phase of the cycle
   TRASManager* rasm1 = nullptr;  // the dialler: dials and hangs up the selected entry
   TRasMonitor* Ras = nullptr;    // the monitor: reports the line going up and down
+  TantTaskbarIcon* antTaskbarIcon1 = nullptr;  // the icon in the notification area
+  TPopupMenu* PopupMenu1 = nullptr;           // the icon's menu: N1, N2, N3
+  TMenuItem* N1 = nullptr;
+  TMenuItem* N2 = nullptr;
+  TMenuItem* N3 = nullptr;
+  // The About window start-up showed as a splash; hidden ever since.
+  TAboutBox* SplashAboutBox() const { return FSplashAboutBox.get(); }
 
   // The settings file's name without directory, worked out by FormCreate.
   const std::string& IniFileName() const { return FIniFileName; }
@@ -78,8 +90,14 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   // The monitor found the line gone: log " disconnected".
   void RasRasDisconnected(TObject* ASender, TRasConnectionDetails AConnectionDetails);
 
-  // Hides the window to the notification area; the tray menu's item N2.
+  // The tray menu, the icon's click, the web and mail buttons and the About
+  // button.
+  void N1Click(TObject* ASender);
   void N2Click(TObject* ASender);
+  void N3Click(TObject* ASender);
+  void SpeedButton3Click(TObject* ASender);
+  void SpeedButton5Click(TObject* ASender);
+  void SpeedButton7Click(TObject* ASender);
 
   // More lines than this, after a disconnect line, empty the log.
   static constexpr int MaxLogLines = 500;
@@ -95,12 +113,17 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   void mstopClick();
   void ComboBox1Change();
   void CheckBox1Click();
+  void SpeedButton3Click();
+  void SpeedButton5Click();
+  void SpeedButton7Click();
 
  protected:
   void closeEvent(QCloseEvent* AEvent) override;
 
  private:
   void ApplyStoredValues();
+  void CreateTrayComponents();
+  void ShowSplash();
   void RunFromControl(void (TForm1::*AHandler)(TObject*));
   void SetCheckBox1Checked(bool AChecked);
   void FillEntryList();
@@ -109,6 +132,7 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   void ShowDialStatus();
 
   std::string FExePath;
+  std::unique_ptr<TAboutBox> FSplashAboutBox;
   std::string FIniFileName;
   std::string FSettingsFilePath;
   // Set when a close could not write the settings: the next close tries

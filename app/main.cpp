@@ -7,6 +7,7 @@
 #include "TDialogs.h"
 #include "TGuiApplication.h"
 #include "Unit1.h"
+#include "uAboutBox.h"
 
 namespace {
 
@@ -37,6 +38,9 @@ int main(int argc, char** argv) {
     Application().SetTitle("【Dravik】 V2.0");
     TForm1 Form1;
     Application().SetMainForm(&Form1);
+    // Hidden until the About button shows it; it lives as long as the program.
+    TAboutBox About;
+    AboutBox = &About;
     Application().ShowMainForm();
     return App.exec();
   } catch (...) {

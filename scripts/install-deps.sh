@@ -8,7 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libbenchmark-dev
   xvfb xauth
-  xdg-utils trayer xdotool
+  xdg-utils trayer xdotool openbox x11-utils
+  libjpeg62-turbo-dev
   fonts-wqy-zenhei
   # installing and packaging: the icon's bitmaps, checks of the installed
   # files, the Debian package and its trial install

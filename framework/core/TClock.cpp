@@ -1,5 +1,8 @@
 #include "TClock.h"
 
+#include <chrono>
+#include <thread>
+
 #include "TSystemClock.h"
 #include "TTimer.h"
 
@@ -16,6 +19,10 @@ TClock& TClock::Instance() {
 void TClock::Install(TClock* AClock) { GInstalled = AClock; }
 
 TClock::~TClock() = default;
+
+void TClock::Sleep(uint64_t AMilliseconds) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(AMilliseconds));
+}
 
 bool TClock::NextDue(uint64_t& ADue) const {
   if (FArmed.empty()) return false;

@@ -27,6 +27,10 @@ class TClock {
   // Due time of the earliest armed timer, if any.
   bool NextDue(uint64_t& ADue) const;
 
+  // Blocks the calling thread for AMilliseconds: nothing runs meanwhile, and
+  // timers that fall due are served after it.
+  virtual void Sleep(uint64_t AMilliseconds);
+
  protected:
   TClock() = default;
 

@@ -58,7 +58,13 @@ void TApplication::Minimize() {
   // Minimising an already minimised program changes nothing; otherwise the
   // state change reaches OnMinimize through the watcher.
   if (FMainForm->isMinimized()) return;
-  FMainForm->showMinimized();
+  // The state change alone reaches OnMinimize, whose handler decides where
+  // the window goes (showing it here as well would undo a handler that hid
+  // it). A window not shown yet (a minimised start) without a handler shows
+  // minimised, in the taskbar.
+  const bool WasHidden = FMainForm->isHidden();
+  FMainForm->setWindowState(FMainForm->windowState() | Qt::WindowMinimized);
+  if (WasHidden && !OnMinimize.Assigned()) FMainForm->show();
 }
 
 void TApplication::Restore() {

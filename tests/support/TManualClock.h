@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 
 #include "TClock.h"
 
@@ -18,6 +19,15 @@ class TManualClock : public TClock {
   static void Use() { TClock::Install(&Instance()); }
 
   uint64_t Now() const override { return FNow; }
+
+  // A sleep moves time forward at once and fires nothing: timers that fell
+  // due meanwhile fire at the next Advance. Sleeping, when set, sees each
+  // sleep before time moves.
+  void Sleep(uint64_t AMilliseconds) override {
+    if (Sleeping) Sleeping(AMilliseconds);
+    FNow += AMilliseconds;
+  }
+  std::function<void(uint64_t)> Sleeping;
 
   // Moves time forward by AMilliseconds, firing every timer that falls due
   // on the way, at its due time.
