@@ -58,13 +58,20 @@ void TApplication::Minimize() {
   // Minimising an already minimised program changes nothing; otherwise the
   // state change reaches OnMinimize through the watcher.
   if (FMainForm->isMinimized()) return;
+  if (FMainForm->isHidden()) {
+    // Not shown yet (a minimised start): the handler decides where the
+    // window goes. The window's own state stays untouched, so that showing
+    // it later shows it normally; without a handler it shows minimised.
+    if (OnMinimize.Assigned())
+      Guarded([this] { OnMinimize(this); });
+    else
+      FMainForm->showMinimized();
+    return;
+  }
   // The state change alone reaches OnMinimize, whose handler decides where
   // the window goes (showing it here as well would undo a handler that hid
-  // it). A window not shown yet (a minimised start) without a handler shows
-  // minimised, in the taskbar.
-  const bool WasHidden = FMainForm->isHidden();
+  // it).
   FMainForm->setWindowState(FMainForm->windowState() | Qt::WindowMinimized);
-  if (WasHidden && !OnMinimize.Assigned()) FMainForm->show();
 }
 
 void TApplication::Restore() {
