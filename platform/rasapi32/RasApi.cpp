@@ -213,15 +213,6 @@ DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText, DWORD ASize) 
   return ERROR_SUCCESS;
 }
 
-DWORD WINAPI DravikRasProviderName(LPSTR AText, DWORD ASize) {
-  if (AText == nullptr || ASize == 0) return ERROR_INVALID_PARAMETER;
-  const std::string Name = CurrentProvider()->Name();
-  const size_t Length = std::min<size_t>(Name.size(), ASize - 1);
-  std::memcpy(AText, Name.data(), Length);
-  AText[Length] = 0;
-  return ERROR_SUCCESS;
-}
-
 DWORD WINAPI DravikRasDropEntry(LPCSTR AEntryName) {
   std::string Name;
   if (!ReadEntryName(AEntryName, Name)) return ERROR_INVALID_PARAMETER;

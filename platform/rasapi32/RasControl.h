@@ -2,7 +2,7 @@
 
 // Calls of our dial-up library beyond the platform's own, for the
 // command-line tool and the tests. Programs that must also run against the
-// real service do not link them; they look DravikRasProviderName up at run
+// real service do not link them; they look DravikRasProviderInfo up at run
 // time and do without it where the library lacks it.
 
 #include "Ras.h"
@@ -17,12 +17,6 @@ DRAVIK_EXPORT DWORD WINAPI DravikRasProviderInfo(LPSTR AText, DWORD ASize);
 // Writes what the person who runs the entry should know about it into AText
 // (NUL-terminated, cut to ASize bytes; empty when nothing) and returns 0.
 DRAVIK_EXPORT DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText, DWORD ASize);
-
-// Writes the short name of the provider that serves the calls ("sim",
-// "networkmanager", ..., or "unusable" when none can) into AText
-// (NUL-terminated, cut to ASize bytes). Returns 0, or ERROR_INVALID_PARAMETER
-// for no buffer.
-DRAVIK_EXPORT DWORD WINAPI DravikRasProviderName(LPSTR AText, DWORD ASize);
 
 // Faults of the simulated service. Each returns 0 on success, else a platform
 // error code: ERROR_CANNOT_FIND_PHONEBOOK_ENTRY for an entry the phonebook
