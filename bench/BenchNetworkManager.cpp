@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "MonitorPoll.h"
 #include "Ras.h"
 
 namespace {
@@ -120,17 +121,7 @@ void BM_PollLibrary(benchmark::State& AState) {
     return;
   }
   for (auto _ : AState) {
-    RASCONNA Connections[8];
-    std::memset(Connections, 0, sizeof Connections);
-    Connections[0].dwSize = sizeof(RASCONNA);
-    DWORD Bytes = sizeof Connections;
-    DWORD Count = 0;
-    RASCONNSTATUSA Status;
-    std::memset(&Status, 0, sizeof Status);
-    Status.dwSize = sizeof Status;
-    const DWORD Result = RasEnumConnectionsA(Connections, &Bytes, &Count);
-    if (Result == 0 && Count > 0) RasGetConnectStatusA(Connections[0].hrasconn, &Status);
-    benchmark::DoNotOptimize(Status);
+    MonitorPoll();
   }
   HangUpListed();
 }

@@ -3,9 +3,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-
 #include "BenchService.h"
+#include "MonitorPoll.h"
 #include "Ras.h"
 #include "RasControl.h"
 
@@ -16,17 +15,7 @@ void BM_MonitorPoll(benchmark::State& AState) {
   HangUpAll();
   DravikRasAddConnected("Broadband", static_cast<DWORD>(AState.range(0)));
   for (auto _ : AState) {
-    RASCONNA Connections[8];
-    std::memset(Connections, 0, sizeof Connections);
-    Connections[0].dwSize = sizeof(RASCONNA);
-    DWORD Bytes = sizeof Connections;
-    DWORD Count = 0;
-    RASCONNSTATUSA Status;
-    std::memset(&Status, 0, sizeof Status);
-    Status.dwSize = sizeof Status;
-    const DWORD Result = RasEnumConnectionsA(Connections, &Bytes, &Count);
-    if (Result == 0 && Count > 0) RasGetConnectStatusA(Connections[0].hrasconn, &Status);
-    benchmark::DoNotOptimize(Status);
+    MonitorPoll();
   }
   HangUpAll();
 }
