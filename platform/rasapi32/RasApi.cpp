@@ -225,6 +225,12 @@ DWORD WINAPI DravikRasFailNextDial(LPCSTR AEntryName, DWORD ACode) {
   return CurrentProvider()->FailNextDial(Name, ACode);
 }
 
+DWORD WINAPI DravikRasRepeatNextAddress(LPCSTR AEntryName) {
+  std::string Name;
+  if (!ReadEntryName(AEntryName, Name)) return ERROR_INVALID_PARAMETER;
+  return CurrentProvider()->RepeatNextAddress(Name);
+}
+
 DWORD WINAPI DravikRasAddConnected(LPCSTR AEntryName, DWORD ACount) {
   std::string Name;
   if (!ReadEntryName(AEntryName, Name) || ACount == 0 || ACount > 1000) {

@@ -29,6 +29,10 @@ DRAVIK_EXPORT DWORD WINAPI DravikRasDropEntry(LPCSTR AEntryName);
 // The next dial of the entry fails with ACode (not 0).
 DRAVIK_EXPORT DWORD WINAPI DravikRasFailNextDial(LPCSTR AEntryName, DWORD ACode);
 
+// The next dial of the entry gets the address of its last connection again,
+// as a provider may hand out; without an earlier connection, a fresh one.
+DRAVIK_EXPORT DWORD WINAPI DravikRasRepeatNextAddress(LPCSTR AEntryName);
+
 // Lists ACount (1 to 1000) more connections of the entry, connected at once.
 DRAVIK_EXPORT DWORD WINAPI DravikRasAddConnected(LPCSTR AEntryName, DWORD ACount);
 }

@@ -65,6 +65,9 @@ class RasProvider {
     return ERROR_NOT_SUPPORTED;
   }
 
+  // The next dial of the entry gets the address its last connection had.
+  virtual DWORD RepeatNextAddress(const std::string& /*AEntryName*/) { return ERROR_NOT_SUPPORTED; }
+
   // Lists ACount more connections of the entry, connected at once.
   virtual DWORD AddConnected(const std::string& /*AEntryName*/, DWORD /*ACount*/) {
     return ERROR_NOT_SUPPORTED;

@@ -24,6 +24,7 @@ class TUnusableProvider : public RasProvider {
   DWORD GetPppIpProjection(HRASCONN, RASPPPIPA&) override { return Fail(); }
   DWORD DropEntry(const std::string&) override { return Fail(); }
   DWORD FailNextDial(const std::string&, DWORD) override { return Fail(); }
+  DWORD RepeatNextAddress(const std::string&) override { return Fail(); }
   DWORD AddConnected(const std::string&, DWORD) override { return Fail(); }
 
  private:

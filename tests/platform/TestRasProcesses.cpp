@@ -216,6 +216,12 @@ class TestRasProcesses : public QObject {
                                         << "623";
     QTest::newRow("fail code not a number") << QStringList{"fail", "A", "x5"} << 2 << ""
                                             << "error code must be a number";
+    QTest::newRow("repeat unknown entry") << QStringList{"repeat", "Z"} << 1 << ""
+                                          << "623";
+    QTest::newRow("repeat known entry") << QStringList{"repeat", "A"} << 0 << ""
+                                        << "";
+    QTest::newRow("repeat two entries") << QStringList{"repeat", "A", "B"} << 2 << ""
+                                        << "wrong number";
     QTest::newRow("add none") << QStringList{"add", "A", "0"} << 2 << ""
                               << "count must be";
     QTest::newRow("add too many") << QStringList{"add", "A", "1001"} << 2 << ""

@@ -245,6 +245,28 @@ class TestRasSim : public QObject {
     QCOMPARE(ListedEntryNames(), std::vector<std::string>{"Instant"});
   }
 
+  // The repeat fault hands the entry's last address to its next dial, once;
+  // the dial after it gets a fresh address again.
+  void RepeatNextAppliesOnce() {
+    auto DialAddress = [] {
+      RASDIALPARAMSA Params = StoredParams("Instant");
+      HRASCONN Handle = 0;
+      if (RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle) != ERROR_SUCCESS)
+        return std::string();
+      const std::string Address = AddressesOf(Handle).first;
+      RasHangUpA(Handle);
+      return Address;
+    };
+    const std::string First = DialAddress();
+    QVERIFY(IsIpAddress(First));
+    QCOMPARE(DravikRasRepeatNextAddress("Instant"), ERROR_SUCCESS);
+    QCOMPARE(DialAddress(), First);
+    const std::string Third = DialAddress();
+    QVERIFY(IsIpAddress(Third));
+    QVERIFY(Third != First);
+    QCOMPARE(DravikRasRepeatNextAddress("Nobody"), DWORD(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY));
+  }
+
   // A second dial of an entry already on its way joins that connection.
   void SecondDialJoins() {
     RASDIALPARAMSA Params = StoredParams("Quick");

@@ -126,6 +126,7 @@ std::string TSimStore::Format(const TSimStateData& AState) {
     Out << "last " << Address << ' ' << Entry << '\n';
   }
   for (const auto& [Entry, Code] : AState.FailNext) Out << "fail " << Code << ' ' << Entry << '\n';
+  for (const std::string& Entry : AState.RepeatNext) Out << "repeat " << Entry << '\n';
   for (const TSimEnded& Ended : AState.Ended) {
     Out << "ended " << Ended.Handle << ' ' << Ended.Reason << '\n';
   }
@@ -177,6 +178,8 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
     } else if (Kind == "fail" && SplitWords(Rest, 1, Words, Rest) &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && IsEntryName(Rest)) {
       AState.FailNext[std::string(Rest)] = static_cast<DWORD>(A);
+    } else if (Kind == "repeat" && IsEntryName(Rest)) {
+      AState.RepeatNext.insert(std::string(Rest));
     } else if (Kind == "ended" && SplitWords(Rest, 2, Words, Rest) && Rest.empty() &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && ParseNumber(Words[1], 0, 0xFFFFFFFF, B) &&
                AState.Ended.size() < MaxEnded) {

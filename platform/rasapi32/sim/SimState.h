@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,7 @@ struct TSimStateData {
   std::vector<TSimConnection> Connections;         // listing order
   std::map<std::string, std::string> LastAddress;  // entry -> its latest address
   std::map<std::string, DWORD> FailNext;           // entry -> code of its next dial
+  std::set<std::string> RepeatNext;                // entries whose next dial repeats the address
   std::deque<TSimEnded> Ended;                     // the latest few, oldest first
 
   const TSimConnection* Find(HRASCONN AHandle) const;

@@ -196,7 +196,9 @@ DWORD TSimProvider::Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
     } else if (!Accepted) {
       Connection.FailCode = ERROR_AUTHENTICATION_FAILURE;
     }
-    Connection.Address = NewAddress(AState, Name);
+    const auto Last = AState.LastAddress.find(Name);
+    const bool Repeat = AState.RepeatNext.erase(Name) > 0 && Last != AState.LastAddress.end();
+    Connection.Address = Repeat ? Last->second : NewAddress(AState, Name);
     Connection.PeerAddress = PeerAddress;
     Connection.EntryName = Name;
     AState.LastAddress[Name] = Connection.Address;
@@ -313,6 +315,16 @@ DWORD TSimProvider::FailNextDial(const std::string& AEntryName, DWORD ACode) {
   if (Result != ERROR_SUCCESS) return Result;
   return FStore.Update([&](TSimStateData& AState) -> DWORD {
     AState.FailNext[AEntryName] = ACode;
+    return ERROR_SUCCESS;
+  });
+}
+
+DWORD TSimProvider::RepeatNextAddress(const std::string& AEntryName) {
+  TSimEntry Entry;
+  const DWORD Result = FindEntry(AEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  return FStore.Update([&](TSimStateData& AState) -> DWORD {
+    AState.RepeatNext.insert(AEntryName);
     return ERROR_SUCCESS;
   });
 }

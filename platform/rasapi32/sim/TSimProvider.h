@@ -11,7 +11,8 @@
 // ERROR_USER_DISCONNECTION; cut by the drop fault, with
 // ERROR_PORT_DISCONNECTED. A dial of an entry that is already listed joins
 // that connection and gets its handle. Each new connection gets an address
-// that is neither the entry's previous one nor one in use.
+// that is neither the entry's previous one nor one in use, unless a fault
+// makes it repeat the previous one.
 
 #include <functional>
 #include <mutex>
@@ -46,6 +47,7 @@ class TSimProvider : public RasProvider {
   DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) override;
   DWORD DropEntry(const std::string& AEntryName) override;
   DWORD FailNextDial(const std::string& AEntryName, DWORD ACode) override;
+  DWORD RepeatNextAddress(const std::string& AEntryName) override;
   DWORD AddConnected(const std::string& AEntryName, DWORD ACount) override;
 
  private:
