@@ -1,0 +1,154 @@
+#include "THistory.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+namespace {
+
+struct TStatementDeleter {
+  void operator()(sqlite3_stmt* AStatement) const { sqlite3_finalize(AStatement); }
+};
+using TStatement = std::unique_ptr<sqlite3_stmt, TStatementDeleter>;
+
+TStatement Prepare(sqlite3* ADb, const char* ASql) {
+  sqlite3_stmt* Statement = nullptr;
+  if (sqlite3_prepare_v2(ADb, ASql, -1, &Statement, nullptr) != SQLITE_OK) return nullptr;
+  return TStatement(Statement);
+}
+
+std::string Column(sqlite3_stmt* AStatement, int AIndex) {
+  const unsigned char* Text = sqlite3_column_text(AStatement, AIndex);
+  return Text == nullptr
+             ? std::string()
+             : std::string(reinterpret_cast<const char*>(Text),
+                           static_cast<size_t>(sqlite3_column_bytes(AStatement, AIndex)));
+}
+
+void Bind(sqlite3_stmt* AStatement, int AIndex, const std::string& AText) {
+  sqlite3_bind_text(AStatement, AIndex, AText.data(), static_cast<int>(AText.size()),
+                    SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+THistory::~THistory() {
+  if (FDb != nullptr) sqlite3_close(FDb);
+}
+
+std::string THistory::Exec(const char* ASql) {
+  char* Message = nullptr;
+  if (sqlite3_exec(FDb, ASql, nullptr, nullptr, &Message) == SQLITE_OK) return {};
+  std::string Text = Message != nullptr ? Message : sqlite3_errmsg(FDb);
+  sqlite3_free(Message);
+  return Text;
+}
+
+std::string THistory::Open(const std::string& AFileName) {
+  if (FDb != nullptr) return "already open";
+  if (sqlite3_open_v2(AFileName.c_str(), &FDb,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
+                      nullptr) != SQLITE_OK) {
+    std::string Text = AFileName + ": " + (FDb != nullptr ? sqlite3_errmsg(FDb) : "cannot open");
+    sqlite3_close(FDb);
+    FDb = nullptr;
+    return Text;
+  }
+  sqlite3_busy_timeout(FDb, 5000);
+  // WAL with NORMAL syncing loses no committed row when the process dies;
+  // only a power cut may take the latest ones.
+  std::string Problem = Exec(
+      "PRAGMA journal_mode=WAL;"
+      "PRAGMA synchronous=NORMAL;"
+      // A service that runs for months keeps its page cache small.
+      "PRAGMA cache_size=-256;"
+      "CREATE TABLE IF NOT EXISTS dials ("
+      " id INTEGER PRIMARY KEY,"
+      " time_ms INTEGER NOT NULL,"
+      " entry TEXT NOT NULL,"
+      " line_address TEXT NOT NULL,"
+      " peer_address TEXT NOT NULL,"
+      " public_address TEXT NOT NULL,"
+      " dial_ms INTEGER NOT NULL,"
+      " outcome TEXT NOT NULL,"
+      " error_code INTEGER NOT NULL,"
+      " detail TEXT NOT NULL);"
+      "CREATE INDEX IF NOT EXISTS dials_time ON dials(time_ms);");
+  if (!Problem.empty()) {
+    sqlite3_close(FDb);
+    FDb = nullptr;
+    return AFileName + ": " + Problem;
+  }
+  return {};
+}
+
+std::string THistory::Add(const TDialRecord& ARecord) {
+  if (FDb == nullptr) return "the history is not open";
+  TStatement Insert = Prepare(FDb,
+                              "INSERT INTO dials (time_ms, entry, line_address, peer_address,"
+                              " public_address, dial_ms, outcome, error_code, detail)"
+                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  if (!Insert) return sqlite3_errmsg(FDb);
+  sqlite3_bind_int64(Insert.get(), 1, ARecord.TimeMs);
+  Bind(Insert.get(), 2, ARecord.Entry);
+  Bind(Insert.get(), 3, ARecord.LineAddress);
+  Bind(Insert.get(), 4, ARecord.PeerAddress);
+  Bind(Insert.get(), 5, ARecord.PublicAddress);
+  sqlite3_bind_int64(Insert.get(), 6, ARecord.DialMs);
+  Bind(Insert.get(), 7, ARecord.Outcome);
+  sqlite3_bind_int(Insert.get(), 8, ARecord.ErrorCode);
+  Bind(Insert.get(), 9, ARecord.Detail);
+  if (sqlite3_step(Insert.get()) != SQLITE_DONE) return sqlite3_errmsg(FDb);
+  return {};
+}
+
+std::vector<TDialRecord> THistory::Since(int64_t AFromMs, int ALimit) const {
+  std::vector<TDialRecord> Rows;
+  if (FDb == nullptr) return Rows;
+  TStatement Select = Prepare(FDb,
+                              "SELECT * FROM (SELECT time_ms, entry, line_address, peer_address,"
+                              " public_address, dial_ms, outcome, error_code, detail, id"
+                              " FROM dials WHERE time_ms >= ? ORDER BY id DESC LIMIT ?)"
+                              " ORDER BY id");
+  if (!Select) return Rows;
+  sqlite3_bind_int64(Select.get(), 1, AFromMs);
+  sqlite3_bind_int(Select.get(), 2, ALimit);
+  while (sqlite3_step(Select.get()) == SQLITE_ROW) {
+    TDialRecord Row;
+    Row.TimeMs = sqlite3_column_int64(Select.get(), 0);
+    Row.Entry = Column(Select.get(), 1);
+    Row.LineAddress = Column(Select.get(), 2);
+    Row.PeerAddress = Column(Select.get(), 3);
+    Row.PublicAddress = Column(Select.get(), 4);
+    Row.DialMs = sqlite3_column_int64(Select.get(), 5);
+    Row.Outcome = Column(Select.get(), 6);
+    Row.ErrorCode = sqlite3_column_int(Select.get(), 7);
+    Row.Detail = Column(Select.get(), 8);
+    Rows.push_back(std::move(Row));
+  }
+  return Rows;
+}
+
+std::vector<std::string> THistory::RecentAddresses(const std::string& AEntry, int ACount) const {
+  std::vector<std::string> Addresses;
+  if (FDb == nullptr || ACount <= 0) return Addresses;
+  TStatement Select =
+      Prepare(FDb,
+              "SELECT CASE WHEN public_address != '' THEN public_address ELSE line_address END"
+              " AS address FROM dials WHERE entry = ? AND outcome = 'connected'"
+              " GROUP BY address ORDER BY MAX(id) DESC LIMIT ?");
+  if (!Select) return Addresses;
+  Bind(Select.get(), 1, AEntry);
+  sqlite3_bind_int(Select.get(), 2, ACount);
+  while (sqlite3_step(Select.get()) == SQLITE_ROW) Addresses.push_back(Column(Select.get(), 0));
+  return Addresses;
+}
+
+int THistory::Prune(int64_t ABeforeMs) {
+  if (FDb == nullptr) return 0;
+  TStatement Delete = Prepare(FDb, "DELETE FROM dials WHERE time_ms < ?");
+  if (!Delete) return 0;
+  sqlite3_bind_int64(Delete.get(), 1, ABeforeMs);
+  if (sqlite3_step(Delete.get()) != SQLITE_DONE) return 0;
+  return sqlite3_changes(FDb);
+}

@@ -1,0 +1,429 @@
+#include "TRotation.h"
+
+#include <arpa/inet.h>
+
+#include <QDateTime>
+#include <algorithm>
+#include <vector>
+
+#include "CPRasMonitor.h"
+#include "RASManager.h"
+#include "TAddressCheck.h"
+#include "THistory.h"
+#include "THookRunner.h"
+#include "TServiceLog.h"
+#include "TTimer.h"
+
+namespace {
+
+// How often the monitor looks at the line: twice within the shortest offline
+// time, so that a hung-up line is always seen down before it is dialled.
+constexpr int PollMilliseconds = 500;
+// A hung-up line that is still listed when the offline time is over gets
+// this many one-second extensions before the dial goes ahead regardless.
+constexpr int StillUpLimit = 30;
+// Old rows are removed every so many rows.
+constexpr uint64_t PruneEvery = 100;
+
+std::string Ipv4Text(const std::string& AText) {
+  in_addr Address;
+  return inet_pton(AF_INET, AText.c_str(), &Address) == 1 ? AText : std::string();
+}
+
+}  // namespace
+
+const char* TRotation::PhaseName(TPhase APhase) {
+  switch (APhase) {
+    case TPhase::Idle:
+      return "idle";
+    case TPhase::Dialling:
+      return "dialling";
+    case TPhase::Checking:
+      return "checking";
+    case TPhase::Online:
+      return "online";
+    case TPhase::Offline:
+      return "offline";
+    case TPhase::RetryWait:
+      return "retry-wait";
+    case TPhase::Paused:
+      return "paused";
+    case TPhase::Stopped:
+      return "stopped";
+  }
+  return "unknown";
+}
+
+TRotation::TRotation(TComponent* AOwner, const TServiceConfig& AConfig, TServiceLog& ALog,
+                     THistory* AHistory, TAddressCheck* ACheck, THookRunner* AHook)
+    : TComponent(AOwner),
+      WallClock([] { return QDateTime::currentMSecsSinceEpoch(); }),
+      FConfig(AConfig),
+      FLog(ALog),
+      FHistory(AHistory),
+      FCheck(ACheck),
+      FHook(AHook) {
+  FDialler = new TRASManager(this);
+  FDialler->SetDialAsync(true);
+  FDialler->OnError.Bind(this, &TRotation::DialError);
+  FMonitor = new TRasMonitor(this);
+  FMonitor->SetPollInterval(PollMilliseconds);
+  FMonitor->OnRasConnected.Bind(this, &TRotation::LineUp);
+  FMonitor->OnRasDisconnected.Bind(this, &TRotation::LineDown);
+  FStepTimer = new TTimer(this);
+  FStepTimer->SetEnabled(false);
+  FStepTimer->OnTimer.Bind(this, &TRotation::StepDue);
+  FSinceMs = WallClock();
+}
+
+TRotation::~TRotation() { FStepTimer->SetEnabled(false); }
+
+bool TRotation::Start(std::string& AProblem) {
+  if (!FMonitor->RasApiLoaded()) {
+    AProblem = "the dial-up library cannot be loaded";
+    return false;
+  }
+  std::vector<std::string> Entries;
+  ListPhonebookEntries(Entries);
+  if (Entries.empty()) {
+    AProblem = "the phonebook cannot be read or lists no entries";
+    return false;
+  }
+  if (std::find(Entries.begin(), Entries.end(), FConfig.Entry) == Entries.end()) {
+    AProblem = "the phonebook has no entry \"" + FConfig.Entry + "\"";
+    return false;
+  }
+  FDialler->SetEntryName(FConfig.Entry);
+  if (FHistory != nullptr) {
+    for (const std::string& Address :
+         FHistory->RecentAddresses(FConfig.Entry, FConfig.DistinctFrom))
+      FRecent.push_back(Address);
+  }
+  FMonitor->SetEnabled(true);
+  FLog.Info("rotating \"" + FConfig.Entry + "\": " + std::to_string(FConfig.OnlineSeconds) +
+            " s online, " + std::to_string(FConfig.OfflineSeconds) + " s offline");
+  if (FDialler->Connected()) {
+    // The monitor reports the line's address at its first poll.
+    FLog.Info("the line is up already; it is taken over");
+    EnterOnline();
+  } else {
+    Dial();
+  }
+  return true;
+}
+
+void TRotation::Dial() {
+  if (FDialler->Connected()) {
+    // Hung up, but the line is not down yet: give it a moment.
+    if (++FStillUpChecks <= StillUpLimit) {
+      if (FStillUpChecks == 1) FLog.Info("the line is still up; waiting for it to go down");
+      FDialler->HangUp();
+      Arm(TPhase::Offline, 1000, &TRotation::Dial);
+      return;
+    }
+    FLog.Warning("the line did not go down after hanging up; dialling regardless");
+  }
+  FStillUpChecks = 0;
+  SetPhase(TPhase::Dialling);
+  FDialStartedMs = TClock::Instance().Now();
+  FLineAddress.clear();
+  FPeerAddress.clear();
+  FNext = &TRotation::DialTimeUp;
+  FStepTimer->SetEnabled(false);
+  FStepTimer->SetInterval(DialLimitSeconds * 1000u);
+  FDue = FDialStartedMs + DialLimitSeconds * 1000u;
+  FStepTimer->SetEnabled(true);
+  FLog.Info("dialling \"" + FConfig.Entry + "\"");
+  FDialler->SetEntryName(FConfig.Entry);
+  FDialler->Dial();
+}
+
+void TRotation::DialTimeUp() {
+  DialFailed(0, "no connection within " + std::to_string(DialLimitSeconds) + " s");
+}
+
+void TRotation::DialError(TObject*, int AError) {
+  // 0: the dial has not brought the line up yet; its notifications follow.
+  if (FPhase != TPhase::Dialling || AError == 0) return;
+  // Notifications carry no handle: an error that arrives while this dial's
+  // line is up and connected belongs to an earlier dial, hung up on its way.
+  if (FDialler->ConnectionHandle() != 0) {
+    RASCONNSTATUSA Status{};
+    Status.dwSize = sizeof Status;
+    if (RasGetConnectStatusA(FDialler->ConnectionHandle(), &Status) == 0 &&
+        Status.rasconnstate == RASCS_Connected && Status.dwError == 0)
+      return;
+  }
+  DialFailed(AError, {});
+}
+
+void TRotation::LineUp(TObject*, TRasConnectionDetails ADetails) {
+  if (FieldText(ADetails.EntryName) != FConfig.Entry) return;
+  const std::string Address = Ipv4Text(FieldText(ADetails.IPAddress));
+  if (FPhase == TPhase::Online && FAddress.empty()) {
+    FAddress = Address;
+    FLog.Info("the line's address is " + (Address.empty() ? std::string("unknown") : Address));
+    return;
+  }
+  if (FPhase != TPhase::Dialling) return;
+  FStepTimer->SetEnabled(false);
+  FLineAddress = Address;
+  FPeerAddress = Ipv4Text(FieldText(ADetails.ServerIPAddress));
+  if (FCheck == nullptr) {
+    Verified({});
+    return;
+  }
+  SetPhase(TPhase::Checking);
+  FCheck->Fetch([this](const std::string& APublic, const std::string& AProblem) {
+    if (APublic.empty()) {
+      CheckFailed(AProblem);
+    } else {
+      Verified(APublic);
+    }
+  });
+}
+
+void TRotation::Verified(const std::string& APublicAddress) {
+  const std::string& Compared = APublicAddress.empty() ? FLineAddress : APublicAddress;
+  if (Compared.empty()) {
+    DialFailed(0, "the line came up without an address");
+    return;
+  }
+  FPublicAddress = APublicAddress;
+  const std::string Shown =
+      FLineAddress + (APublicAddress.empty() ? std::string() : " (public " + APublicAddress + ")");
+  if (std::find(FRecent.begin(), FRecent.end(), Compared) != FRecent.end()) {
+    Record("repeated", 0, {}, APublicAddress);
+    if (FRedials < FConfig.RedialLimit) {
+      ++FRedials;
+      FLog.Info("address " + Shown + " was seen recently; redialling (" + std::to_string(FRedials) +
+                " of " + std::to_string(FConfig.RedialLimit) + ")");
+      FDialler->HangUp();
+      EnterOffline();
+      return;
+    }
+    FLog.Warning("turn not rotated: address " + Shown + " was seen recently, " +
+                 std::to_string(FConfig.RedialLimit) + " redials did not change it");
+    FLastError = "turn not rotated: the address repeated";
+    FRedials = 0;
+    FFailures = 0;
+    FAddress = FLineAddress;
+    EnterOnline();
+    return;
+  }
+  Record("connected", 0, {}, APublicAddress);
+  const std::string Previous = FAddress;
+  FRecent.push_front(Compared);
+  while (FRecent.size() > static_cast<size_t>(FConfig.DistinctFrom)) FRecent.pop_back();
+  FAddress = FLineAddress;
+  FRedials = 0;
+  FFailures = 0;
+  FLastError.clear();
+  FLog.Info("new address " + Shown);
+  if (FHook != nullptr) {
+    FHook->Run({{"DRAVIK_ENTRY", FConfig.Entry},
+                {"DRAVIK_ADDRESS", FLineAddress},
+                {"DRAVIK_PREVIOUS_ADDRESS", Previous},
+                {"DRAVIK_PUBLIC_ADDRESS", APublicAddress}});
+  }
+  EnterOnline();
+}
+
+void TRotation::CheckFailed(const std::string& AProblem) {
+  Record("check-failed", 0, AProblem);
+  FLastError = "address check failed: " + AProblem;
+  FLog.Error(FLastError);
+  FDialler->HangUp();
+  EnterRetryWait();
+}
+
+void TRotation::DialFailed(int AError, const std::string& ADetail) {
+  Record("failed", AError, ADetail);
+  FLastError = "dial failed" +
+               (AError != 0 ? " with error " + std::to_string(AError) : std::string()) +
+               (ADetail.empty() ? std::string() : ": " + ADetail);
+  FLog.Error(FLastError);
+  // Hangs up only while the entry is listed as connected.
+  FDialler->HangUp();
+  EnterRetryWait();
+}
+
+void TRotation::LineDown(TObject*, TRasConnectionDetails) {
+  if (FPhase == TPhase::Online) {
+    FLastError = "the line dropped while online";
+    FLog.Warning(FLastError + "; redialling after the offline time");
+    EnterOffline();
+  } else if (FPhase == TPhase::Checking) {
+    FCheck->Cancel();
+    Record("dropped", 0, "the line went while its address was being checked");
+    FLastError = "the line dropped during the address check";
+    FLog.Warning(FLastError);
+    EnterOffline();
+  } else if (FPhase == TPhase::Paused) {
+    FLog.Warning("the line dropped while paused");
+  }
+}
+
+void TRotation::Record(const std::string& AOutcome, int AError, const std::string& ADetail,
+                       const std::string& APublicAddress) {
+  TDialRecord Row;
+  Row.TimeMs = WallClock();
+  Row.Entry = FConfig.Entry;
+  Row.LineAddress = FLineAddress;
+  Row.PeerAddress = FPeerAddress;
+  Row.PublicAddress = APublicAddress;
+  Row.DialMs = static_cast<int64_t>(TClock::Instance().Now() - FDialStartedMs);
+  Row.Outcome = AOutcome;
+  Row.ErrorCode = AError;
+  Row.Detail = ADetail;
+  ++FTurns;
+  if (FHistory != nullptr) {
+    const std::string Problem = FHistory->Add(Row);
+    if (!Problem.empty()) FLog.Error("history: the row was not written: " + Problem);
+    if (FTurns % PruneEvery == 1)
+      FHistory->Prune(Row.TimeMs - static_cast<int64_t>(FConfig.HistoryDays) * 86400000);
+  }
+  if (OnRecorded) OnRecorded(Row);
+}
+
+void TRotation::EnterOnline() {
+  Arm(TPhase::Online, static_cast<int64_t>(FConfig.OnlineSeconds) * 1000, &TRotation::OnlineOver);
+}
+
+void TRotation::OnlineOver() {
+  FLog.Info("online time over: hanging up");
+  FDialler->HangUp();
+  EnterOffline();
+}
+
+void TRotation::EnterOffline() {
+  Arm(TPhase::Offline, static_cast<int64_t>(FConfig.OfflineSeconds) * 1000, &TRotation::Dial);
+}
+
+void TRotation::EnterRetryWait() {
+  int64_t Wait = FConfig.RetryFirstSeconds;
+  for (int Doubling = 0; Doubling < FFailures && Wait < FConfig.RetryLongestSeconds; ++Doubling)
+    Wait *= 2;
+  Wait = std::min<int64_t>(Wait, FConfig.RetryLongestSeconds);
+  ++FFailures;
+  FLog.Info("dialling again in " + std::to_string(Wait) + " s");
+  Arm(TPhase::RetryWait, Wait * 1000, &TRotation::Dial);
+}
+
+void TRotation::Arm(TPhase APhase, int64_t AMilliseconds, void (TRotation::*ANext)()) {
+  FStepTimer->SetEnabled(false);
+  FNext = nullptr;
+  if (FStopPending) {
+    Finish();
+    return;
+  }
+  if (FPausePending) {
+    FPausePending = false;
+    SetPhase(TPhase::Paused);
+    FLog.Info("paused");
+    return;
+  }
+  SetPhase(APhase);
+  FNext = ANext;
+  FStepTimer->SetInterval(static_cast<uint32_t>(AMilliseconds));
+  FDue = TClock::Instance().Now() + static_cast<uint64_t>(AMilliseconds);
+  FStepTimer->SetEnabled(true);
+}
+
+void TRotation::StepDue(TObject*) {
+  FStepTimer->SetEnabled(false);
+  auto Next = FNext;
+  FNext = nullptr;
+  if (Next != nullptr) (this->*Next)();
+}
+
+void TRotation::SetPhase(TPhase APhase) {
+  FPhase = APhase;
+  FSinceMs = WallClock();
+}
+
+bool TRotation::Settled() { return FPhase != TPhase::Dialling && FPhase != TPhase::Checking; }
+
+TRotation::TRequest TRotation::RotateNow() {
+  if (FPhase == TPhase::Stopped || FStopPending) return TRequest::Stopped;
+  if (FPhase == TPhase::Paused || FPausePending) return TRequest::Paused;
+  if (!Settled() || FPhase == TPhase::Idle) return TRequest::Busy;
+  FLog.Info("rotation requested");
+  FRedials = 0;
+  if (FPhase == TPhase::Online) {
+    FDialler->HangUp();
+    EnterOffline();
+  } else {
+    Dial();
+  }
+  return TRequest::Done;
+}
+
+TRotation::TRequest TRotation::Pause() {
+  if (FPhase == TPhase::Stopped || FStopPending) return TRequest::Stopped;
+  if (FPhase == TPhase::Paused) return TRequest::Done;
+  if (!Settled() || FPhase == TPhase::Idle) {
+    FPausePending = true;
+    return TRequest::Done;
+  }
+  FStepTimer->SetEnabled(false);
+  FNext = nullptr;
+  SetPhase(TPhase::Paused);
+  FLog.Info("paused");
+  return TRequest::Done;
+}
+
+TRotation::TRequest TRotation::Resume() {
+  if (FPhase == TPhase::Stopped || FStopPending) return TRequest::Stopped;
+  FPausePending = false;
+  if (FPhase != TPhase::Paused) return TRequest::Done;
+  FLog.Info("resumed");
+  if (FDialler->Connected()) {
+    EnterOnline();
+  } else {
+    Dial();
+  }
+  return TRequest::Done;
+}
+
+void TRotation::Stop(std::function<void()> ADone) {
+  FStopped = std::move(ADone);
+  if (FPhase == TPhase::Stopped) {
+    Finish();
+    return;
+  }
+  FStopPending = true;
+  if (Settled()) Finish();
+}
+
+void TRotation::Finish() {
+  FStepTimer->SetEnabled(false);
+  FNext = nullptr;
+  if (FPhase != TPhase::Stopped) {
+    if (FConfig.HangupOnExit) {
+      FLog.Info("hanging up before the end");
+      FDialler->HangUp();
+    }
+    FMonitor->SetEnabled(false);
+    SetPhase(TPhase::Stopped);
+  }
+  auto Done = std::move(FStopped);
+  FStopped = nullptr;
+  if (Done) Done();
+}
+
+TRotation::TStatus TRotation::Status() const {
+  TStatus Status;
+  Status.Entry = FConfig.Entry;
+  Status.Phase = FPhase;
+  Status.Address = FAddress;
+  Status.PublicAddress = FPublicAddress;
+  Status.SinceMs = FSinceMs;
+  if (FStepTimer->Enabled()) {
+    const uint64_t Now = TClock::Instance().Now();
+    Status.NextStepMs = FDue > Now ? static_cast<int64_t>(FDue - Now) : 0;
+  }
+  Status.LastError = FLastError;
+  Status.Turns = FTurns;
+  return Status;
+}

@@ -1,0 +1,210 @@
+#include "TServiceConfig.h"
+
+#include <QHostAddress>
+#include <QString>
+#include <QUrl>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace {
+
+// A configuration file is a few hundred bytes; anything far larger is not one.
+constexpr size_t MaxFileBytes = 64 * 1024;
+constexpr size_t MaxValueBytes = 4096;
+constexpr const char* Section = "dravikd";
+
+std::string Trim(const std::string& AText) {
+  const size_t First = AText.find_first_not_of(" \t\r");
+  if (First == std::string::npos) return {};
+  const size_t Last = AText.find_last_not_of(" \t\r");
+  return AText.substr(First, Last - First + 1);
+}
+
+bool HasControlCharacters(const std::string& AText) {
+  for (const unsigned char C : AText) {
+    if (C < 0x20 || C == 0x7F) return true;
+  }
+  return false;
+}
+
+// Empty on success, else what is wrong with the value.
+using TKeyReader = std::function<std::string(const std::string&, TServiceConfig&)>;
+
+TKeyReader Whole(int TServiceConfig::*AField, int AMin, int AMax) {
+  return [AField, AMin, AMax](const std::string& AValue, TServiceConfig& AConfig) {
+    const std::string Range =
+        "must be a whole number from " + std::to_string(AMin) + " to " + std::to_string(AMax);
+    if (AValue.empty() || AValue.find_first_not_of("0123456789") != std::string::npos) return Range;
+    errno = 0;
+    const long long Number = std::strtoll(AValue.c_str(), nullptr, 10);
+    if (errno != 0 || Number < AMin || Number > AMax) return Range;
+    AConfig.*AField = static_cast<int>(Number);
+    return std::string();
+  };
+}
+
+const std::map<std::string, TKeyReader>& Readers() {
+  static const std::map<std::string, TKeyReader> Table = {
+      {"entry",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         if (AValue.empty() || AValue.size() > 256)
+           return std::string("must have 1 to 256 characters");
+         AConfig.Entry = AValue;
+         return std::string();
+       }},
+      {"online-seconds", Whole(&TServiceConfig::OnlineSeconds, 1, 31 * 86400)},
+      // At least a second offline: the line must be seen down before it is dialled again.
+      {"offline-seconds", Whole(&TServiceConfig::OfflineSeconds, 1, 31 * 86400)},
+      {"distinct-from", Whole(&TServiceConfig::DistinctFrom, 0, 1000)},
+      {"redial-limit", Whole(&TServiceConfig::RedialLimit, 0, 100)},
+      {"retry-first-seconds", Whole(&TServiceConfig::RetryFirstSeconds, 1, 86400)},
+      {"retry-longest-seconds", Whole(&TServiceConfig::RetryLongestSeconds, 1, 86400)},
+      {"check-url",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         const QUrl Url(QString::fromStdString(AValue), QUrl::StrictMode);
+         if (!AValue.empty() && (!Url.isValid() || Url.host().isEmpty() ||
+                                 (Url.scheme() != "http" && Url.scheme() != "https")))
+           return std::string("must be an http:// or https:// address");
+         AConfig.CheckUrl = AValue;
+         return std::string();
+       }},
+      {"check-timeout-seconds", Whole(&TServiceConfig::CheckTimeoutSeconds, 1, 300)},
+      {"hook",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         std::vector<std::string> Words;
+         if (!SplitCommandLine(AValue, Words))
+           return std::string("has an unfinished quote or escape");
+         if (!Words.empty() && Words.front().rfind('/', 0) != 0)
+           return std::string("must start with the program's absolute path");
+         AConfig.Hook = Words;
+         return std::string();
+       }},
+      {"hook-timeout-seconds", Whole(&TServiceConfig::HookTimeoutSeconds, 1, 3600)},
+      {"listen",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         const std::string Form = "must be ADDRESS:PORT with a numeric IPv4 address";
+         const size_t Colon = AValue.rfind(':');
+         if (Colon == std::string::npos) return Form;
+         const std::string Address = AValue.substr(0, Colon);
+         QHostAddress Host;
+         if (!Host.setAddress(QString::fromStdString(Address)) ||
+             Host.protocol() != QAbstractSocket::IPv4Protocol)
+           return Form;
+         TServiceConfig Probe;
+         if (!Whole(&TServiceConfig::ListenPort, 0, 65535)(AValue.substr(Colon + 1), Probe).empty())
+           return Form;
+         AConfig.ListenAddress = Address;
+         AConfig.ListenPort = Probe.ListenPort;
+         return std::string();
+       }},
+      {"token-file",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         if (AValue.rfind('/', 0) != 0) return std::string("must be an absolute path");
+         AConfig.TokenFile = AValue;
+         return std::string();
+       }},
+      {"history-days", Whole(&TServiceConfig::HistoryDays, 1, 36500)},
+      {"hangup-on-exit",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         if (AValue == "yes" || AValue == "true" || AValue == "1") {
+           AConfig.HangupOnExit = true;
+         } else if (AValue == "no" || AValue == "false" || AValue == "0") {
+           AConfig.HangupOnExit = false;
+         } else {
+           return std::string("must be yes or no");
+         }
+         return std::string();
+       }},
+  };
+  return Table;
+}
+
+}  // namespace
+
+bool SplitCommandLine(const std::string& AText, std::vector<std::string>& AWords) {
+  AWords.clear();
+  std::string Word;
+  bool InWord = false;
+  bool Quoted = false;
+  for (size_t I = 0; I < AText.size(); ++I) {
+    const char C = AText[I];
+    if (C == '\\') {
+      if (++I == AText.size()) return false;
+      Word += AText[I];
+      InWord = true;
+    } else if (C == '"') {
+      Quoted = !Quoted;
+      InWord = true;
+    } else if (!Quoted && (C == ' ' || C == '\t')) {
+      if (InWord) AWords.push_back(Word);
+      Word.clear();
+      InWord = false;
+    } else {
+      Word += C;
+      InWord = true;
+    }
+  }
+  if (Quoted) return false;
+  if (InWord) AWords.push_back(Word);
+  return true;
+}
+
+std::string ParseServiceConfig(const std::string& AFileName, const std::string& AText,
+                               TServiceConfig& AConfig) {
+  auto Problem = [&AFileName](int ALine, const std::string& AKey, const std::string& AWhat) {
+    std::string Text = AFileName;
+    if (ALine > 0) Text += ":" + std::to_string(ALine);
+    if (!AKey.empty()) Text += ": " + AKey;
+    return Text + ": " + AWhat;
+  };
+  if (AText.size() > MaxFileBytes) return Problem(0, "", "the file is larger than 64 KiB");
+  TServiceConfig Config = AConfig;
+  std::set<std::string> Seen;
+  std::istringstream Lines(AText);
+  std::string Raw;
+  int Number = 0;
+  while (std::getline(Lines, Raw)) {
+    ++Number;
+    const std::string Line = Trim(Raw);
+    if (Line.empty() || Line[0] == '#' || Line[0] == ';') continue;
+    if (Line.front() == '[') {
+      if (Line != std::string("[") + Section + "]")
+        return Problem(Number, "", "unknown section " + Line + " (the only one is [dravikd])");
+      continue;
+    }
+    const size_t Equals = Line.find('=');
+    if (Equals == std::string::npos) return Problem(Number, "", "expected KEY = VALUE");
+    const std::string Key = Trim(Line.substr(0, Equals));
+    const std::string Value = Trim(Line.substr(Equals + 1));
+    const auto Reader = Readers().find(Key);
+    if (Reader == Readers().end()) return Problem(Number, Key, "unknown key");
+    if (!Seen.insert(Key).second) return Problem(Number, Key, "given twice");
+    if (Value.size() > MaxValueBytes || HasControlCharacters(Value))
+      return Problem(Number, Key, "the value is too long or holds control characters");
+    const std::string Wrong = Reader->second(Value, Config);
+    if (!Wrong.empty()) return Problem(Number, Key, Wrong);
+  }
+  if (Config.Entry.empty())
+    return Problem(0, "entry", "missing: name the phonebook entry to rotate");
+  if (Config.RetryLongestSeconds < Config.RetryFirstSeconds)
+    return Problem(0, "retry-longest-seconds", "must not be below retry-first-seconds");
+  AConfig = Config;
+  return {};
+}
+
+std::string LoadServiceConfig(const std::string& AFileName, TServiceConfig& AConfig) {
+  std::ifstream File(AFileName, std::ios::binary);
+  if (!File) return AFileName + ": cannot be read";
+  std::string Text;
+  Text.resize(MaxFileBytes + 1);
+  File.read(&Text[0], static_cast<std::streamsize>(Text.size()));
+  Text.resize(static_cast<size_t>(File.gcount()));
+  if (File.bad()) return AFileName + ": cannot be read";
+  return ParseServiceConfig(AFileName, Text, AConfig);
+}

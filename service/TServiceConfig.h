@@ -1,0 +1,47 @@
+#pragma once
+
+// The rotation service's settings, as read from its configuration file.
+
+#include <string>
+#include <vector>
+
+struct TServiceConfig {
+  // The phonebook entry the service rotates.
+  std::string Entry;
+  int OnlineSeconds = 60;
+  int OfflineSeconds = 5;
+  // How many recent verified addresses a new one must differ from.
+  int DistinctFrom = 1;
+  // How many redials one turn may take to get an address not seen recently.
+  int RedialLimit = 3;
+  // The wait after a failed dial doubles from the first to the longest.
+  int RetryFirstSeconds = 5;
+  int RetryLongestSeconds = 300;
+  // Empty: the line's own address is the one verified and recorded.
+  std::string CheckUrl;
+  int CheckTimeoutSeconds = 10;
+  // Program and arguments; empty: no hook.
+  std::vector<std::string> Hook;
+  int HookTimeoutSeconds = 30;
+  std::string ListenAddress = "127.0.0.1";
+  int ListenPort = 7480;
+  // Empty: "token" in the service's state folder.
+  std::string TokenFile;
+  int HistoryDays = 90;
+  bool HangupOnExit = false;
+};
+
+// Reads the settings from AText, the contents of the file AFileName, over
+// the defaults in AConfig. Returns an empty text on success, else one line
+// naming the file, the line and the key ("FILE:LINE: KEY: problem"); the
+// first problem found stops the reading.
+std::string ParseServiceConfig(const std::string& AFileName, const std::string& AText,
+                               TServiceConfig& AConfig);
+
+// Reads and parses the file; a missing or unreadable file is a problem too.
+std::string LoadServiceConfig(const std::string& AFileName, TServiceConfig& AConfig);
+
+// Splits a command line into its words: blanks separate them, double quotes
+// keep blanks inside a word, a backslash takes the next character as it is.
+// No shell ever sees it. False for an unterminated quote or trailing backslash.
+bool SplitCommandLine(const std::string& AText, std::vector<std::string>& AWords);

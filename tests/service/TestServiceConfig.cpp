@@ -1,0 +1,168 @@
+// The service's configuration file: every key read, every bad line refused
+// with the file, the line and the key named.
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ServiceTestSupport.h"
+#include "TServiceConfig.h"
+
+Q_DECLARE_METATYPE(std::vector<std::string>)
+
+class TestServiceConfig : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void FullFile() {
+    const std::string Text =
+        "# rotation of the broadband line\n"
+        "[dravikd]\n"
+        "entry = My line 2\n"
+        "online-seconds=600\n"
+        "  offline-seconds = 7  \n"
+        "; comment\n"
+        "distinct-from = 4\n"
+        "redial-limit = 0\n"
+        "retry-first-seconds = 2\n"
+        "retry-longest-seconds = 64\n"
+        "check-url = https://checker.example/ip\n"
+        "check-timeout-seconds = 3\n"
+        "hook = /usr/local/bin/announce --to \"pool a\" x\\\"y\n"
+        "hook-timeout-seconds = 9\n"
+        "listen = 127.0.0.2:0\n"
+        "token-file = /run/dravik/token\n"
+        "history-days = 30\n"
+        "hangup-on-exit = yes\n";
+    TServiceConfig Config;
+    QCOMPARE(ParseServiceConfig("d.conf", Text, Config), std::string());
+    QCOMPARE(Config.Entry, std::string("My line 2"));
+    QCOMPARE(Config.OnlineSeconds, 600);
+    QCOMPARE(Config.OfflineSeconds, 7);
+    QCOMPARE(Config.DistinctFrom, 4);
+    QCOMPARE(Config.RedialLimit, 0);
+    QCOMPARE(Config.RetryFirstSeconds, 2);
+    QCOMPARE(Config.RetryLongestSeconds, 64);
+    QCOMPARE(Config.CheckUrl, std::string("https://checker.example/ip"));
+    QCOMPARE(Config.CheckTimeoutSeconds, 3);
+    QCOMPARE(Config.Hook,
+             (std::vector<std::string>{"/usr/local/bin/announce", "--to", "pool a", "x\"y"}));
+    QCOMPARE(Config.HookTimeoutSeconds, 9);
+    QCOMPARE(Config.ListenAddress, std::string("127.0.0.2"));
+    QCOMPARE(Config.ListenPort, 0);
+    QCOMPARE(Config.TokenFile, std::string("/run/dravik/token"));
+    QCOMPARE(Config.HistoryDays, 30);
+    QVERIFY(Config.HangupOnExit);
+  }
+
+  void Defaults() {
+    TServiceConfig Config;
+    QCOMPARE(ParseServiceConfig("d.conf", "entry=Line\n", Config), std::string());
+    QCOMPARE(Config.OnlineSeconds, 60);
+    QCOMPARE(Config.OfflineSeconds, 5);
+    QCOMPARE(Config.DistinctFrom, 1);
+    QCOMPARE(Config.RedialLimit, 3);
+    QVERIFY(Config.CheckUrl.empty());
+    QVERIFY(Config.Hook.empty());
+    QCOMPARE(Config.ListenAddress, std::string("127.0.0.1"));
+    QVERIFY(!Config.HangupOnExit);
+  }
+
+  void BadFile_data() {
+    QTest::addColumn<QByteArray>("Text");
+    QTest::addColumn<QString>("Message");
+    QTest::newRow("no entry") << QByteArray("online-seconds=5\n") << "/etc/d.conf: entry: missing";
+    QTest::newRow("unknown key") << QByteArray("entry=A\n\nonline=5\n")
+                                 << "/etc/d.conf:3: online: unknown key";
+    QTest::newRow("not a number") << QByteArray("entry=A\nonline-seconds = 5s\n")
+                                  << "/etc/d.conf:2: online-seconds: must be a whole number from 1";
+    QTest::newRow("zero online") << QByteArray("entry=A\nonline-seconds = 0\n")
+                                 << "/etc/d.conf:2: online-seconds: must be a whole number";
+    QTest::newRow("negative") << QByteArray("entry=A\noffline-seconds=-1\n")
+                              << "/etc/d.conf:2: offline-seconds: must be a whole number";
+    QTest::newRow("huge") << QByteArray("entry=A\nredial-limit=99999999999999999999\n")
+                          << "/etc/d.conf:2: redial-limit: must be a whole number from 0 to 100";
+    QTest::newRow("twice") << QByteArray("entry=A\nentry=B\n")
+                           << "/etc/d.conf:2: entry: given twice";
+    QTest::newRow("no equals") << QByteArray("entry=A\njust words\n")
+                               << "/etc/d.conf:2: expected KEY = VALUE";
+    QTest::newRow("other section")
+        << QByteArray("[config]\nentry=A\n") << "/etc/d.conf:1: unknown section [config]";
+    QTest::newRow("entry too long") << QByteArray("entry=" + QByteArray(257, 'x') + "\n")
+                                    << "/etc/d.conf:1: entry: must have 1 to 256";
+    QTest::newRow("ftp url") << QByteArray("entry=A\ncheck-url=ftp://x/ip\n")
+                             << "/etc/d.conf:2: check-url: must be an http";
+    QTest::newRow("relative hook") << QByteArray("entry=A\nhook=announce $ADDRESS\n")
+                                   << "/etc/d.conf:2: hook: must start with the program's absolute";
+    QTest::newRow("open quote") << QByteArray("entry=A\nhook=/bin/x \"a b\n")
+                                << "/etc/d.conf:2: hook: has an unfinished quote";
+    QTest::newRow("listen name") << QByteArray("entry=A\nlisten=localhost:80\n")
+                                 << "/etc/d.conf:2: listen: must be ADDRESS:PORT";
+    QTest::newRow("listen port") << QByteArray("entry=A\nlisten=127.0.0.1:65536\n")
+                                 << "/etc/d.conf:2: listen: must be ADDRESS:PORT";
+    QTest::newRow("relative token") << QByteArray("entry=A\ntoken-file=token\n")
+                                    << "/etc/d.conf:2: token-file: must be an absolute path";
+    QTest::newRow("bool") << QByteArray("entry=A\nhangup-on-exit=maybe\n")
+                          << "/etc/d.conf:2: hangup-on-exit: must be yes or no";
+    QTest::newRow("control character")
+        << QByteArray("entry=A\x01\n") << "/etc/d.conf:1: entry: the value is too long or holds";
+    QTest::newRow("retry order")
+        << QByteArray("entry=A\nretry-first-seconds=60\nretry-longest-seconds=30\n")
+        << "/etc/d.conf: retry-longest-seconds: must not be below retry-first-seconds";
+  }
+
+  void BadFile() {
+    QFETCH(QByteArray, Text);
+    QFETCH(QString, Message);
+    TServiceConfig Config;
+    Config.OnlineSeconds = 42;
+    const std::string Problem = ParseServiceConfig("/etc/d.conf", Text.toStdString(), Config);
+    QVERIFY2(QString::fromStdString(Problem).startsWith(Message), Problem.c_str());
+    // Nothing of a refused file is taken.
+    QCOMPARE(Config.OnlineSeconds, 42);
+    QVERIFY(Config.Entry.empty());
+  }
+
+  void SplitCommandLine_data() {
+    QTest::addColumn<QString>("Text");
+    QTest::addColumn<bool>("Fine");
+    QTest::addColumn<QStringList>("Words");
+    QTest::newRow("blanks") << " /bin/a  b\tc " << true << QStringList{"/bin/a", "b", "c"};
+    QTest::newRow("quoted") << "/bin/a \"b c\" d\"e f\"" << true
+                            << QStringList{"/bin/a", "b c", "de f"};
+    QTest::newRow("escaped") << "/bin/a b\\ c \\\\" << true << QStringList{"/bin/a", "b c", "\\"};
+    QTest::newRow("empty quotes") << "/bin/a \"\"" << true << QStringList{"/bin/a", ""};
+    QTest::newRow("no shell") << "/bin/a $HOME;rm -rf *" << true
+                              << QStringList{"/bin/a", "$HOME;rm", "-rf", "*"};
+    QTest::newRow("open quote") << "/bin/a \"b" << false << QStringList{};
+    QTest::newRow("trailing backslash") << "/bin/a b\\" << false << QStringList{};
+  }
+
+  void SplitCommandLine() {
+    QFETCH(QString, Text);
+    QFETCH(bool, Fine);
+    QFETCH(QStringList, Words);
+    std::vector<std::string> Got;
+    QCOMPARE(::SplitCommandLine(Text.toStdString(), Got), Fine);
+    if (!Fine) return;
+    QStringList GotList;
+    for (const std::string& Word : Got) GotList << QString::fromStdString(Word);
+    QCOMPARE(GotList, Words);
+  }
+
+  void LoadFile() {
+    QTemporaryDir Dir;
+    TServiceConfig Config;
+    const std::string Missing = Dir.filePath("none.conf").toStdString();
+    QCOMPARE(LoadServiceConfig(Missing, Config), Missing + ": cannot be read");
+    WriteTextFile(Dir.filePath("d.conf"), "entry = Line\nonline-seconds = 9\n");
+    QCOMPARE(LoadServiceConfig(Dir.filePath("d.conf").toStdString(), Config), std::string());
+    QCOMPARE(Config.OnlineSeconds, 9);
+    WriteTextFile(Dir.filePath("big.conf"), "entry = Line\n# " + QByteArray(70000, 'x') + "\n");
+    QVERIFY(
+        QString::fromStdString(LoadServiceConfig(Dir.filePath("big.conf").toStdString(), Config))
+            .endsWith("the file is larger than 64 KiB"));
+  }
+};
+
+DRAVIK_SERVICE_TEST_MAIN(TestServiceConfig)
+#include "TestServiceConfig.moc"
