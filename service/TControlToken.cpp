@@ -1,0 +1,83 @@
+#include "TControlToken.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+constexpr size_t MinTokenBytes = 16;
+constexpr size_t MaxTokenBytes = 512;
+
+bool IsTokenCharacter(char C) {
+  return (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || (C >= '0' && C <= '9') ||
+         std::strchr("-._~+/=", C) != nullptr;
+}
+
+std::string Create(const std::string& APath) {
+  const int Fd = open(APath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (Fd < 0) return APath + ": cannot be created: " + std::strerror(errno);
+  static const char Hex[] = "0123456789abcdef";
+  std::string Text;
+  for (int I = 0; I < 32; ++I) {
+    const quint32 Byte = QRandomGenerator::system()->generate() & 0xFF;
+    Text += Hex[Byte >> 4];
+    Text += Hex[Byte & 0xF];
+  }
+  Text += '\n';
+  const bool Written = write(Fd, Text.data(), Text.size()) == static_cast<ssize_t>(Text.size());
+  if (close(Fd) != 0 || !Written) {
+    unlink(APath.c_str());
+    return APath + ": cannot be written";
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string LoadControlToken(const std::string& APath, bool ACreate, std::string& AToken) {
+  int Fd = open(APath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (Fd < 0 && errno == ENOENT && ACreate) {
+    const std::string Problem = Create(APath);
+    if (!Problem.empty()) return Problem;
+    Fd = open(APath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  }
+  if (Fd < 0) return APath + ": cannot be read: " + std::strerror(errno);
+  struct stat Info;
+  std::string Problem;
+  if (fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
+    Problem = APath + ": not a plain file";
+  } else if ((Info.st_mode & 077) != 0) {
+    Problem = APath + ": others may read or change it; it must have mode 0600";
+  }
+  std::string Text;
+  if (Problem.empty()) {
+    char Buffer[MaxTokenBytes + 2];
+    const ssize_t Read = read(Fd, Buffer, sizeof Buffer);
+    if (Read < 0) Problem = APath + ": cannot be read: " + std::strerror(errno);
+    if (Read > 0) Text.assign(Buffer, static_cast<size_t>(Read));
+  }
+  close(Fd);
+  if (!Problem.empty()) return Problem;
+  while (!Text.empty() && (Text.back() == '\n' || Text.back() == '\r')) Text.pop_back();
+  bool Safe = Text.size() >= MinTokenBytes && Text.size() <= MaxTokenBytes;
+  for (const char C : Text) Safe = Safe && IsTokenCharacter(C);
+  if (!Safe) return APath + ": the token must be one line of 16 to 512 letters, digits or -._~+/=";
+  AToken = Text;
+  return {};
+}
+
+bool SameSecret(const std::string& A, const std::string& B) {
+  unsigned char Difference = A.size() == B.size() ? 0 : 1;
+  const std::string& Longer = A.size() >= B.size() ? A : B;
+  for (size_t I = 0; I < Longer.size(); ++I) {
+    const unsigned char X = I < A.size() ? static_cast<unsigned char>(A[I]) : 0;
+    const unsigned char Y = I < B.size() ? static_cast<unsigned char>(B[I]) : 0;
+    Difference |= static_cast<unsigned char>(X ^ Y);
+  }
+  return Difference == 0;
+}

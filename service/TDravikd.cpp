@@ -1,0 +1,181 @@
+#include "TDravikd.h"
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "TAddressCheck.h"
+#include "TControlServer.h"
+#include "TControlToken.h"
+#include "THistory.h"
+#include "THookRunner.h"
+#include "TRotation.h"
+#include "TServiceConfig.h"
+#include "TServiceLog.h"
+#include "TServicePaths.h"
+#include "TSystemdNotify.h"
+#include "TTimer.h"
+
+namespace {
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitConfig = 78;
+
+const char* const Usage =
+    "Usage: dravikd [--config FILE] [--check-config]\n"
+    "\n"
+    "Rotates the address of a dial-up line: online, hang up, offline, dial, on\n"
+    "and on; records every dial, runs a hook after each new address and takes\n"
+    "control requests over HTTP (see dravikctl).\n"
+    "\n"
+    "  --config FILE    the configuration file (default: dravikd.conf in\n"
+    "                   /etc/dravik for root, else in $XDG_CONFIG_HOME/dravik)\n"
+    "  --check-config   read the configuration, report what is wrong, end\n"
+    "  --help           show this text\n";
+
+// The write end of the pipe a signal handler wakes the event loop through.
+int GSignalPipe[2] = {-1, -1};
+
+void OnSignal(int ASignal) {
+  const char Byte = static_cast<char>(ASignal);
+  const int Saved = errno;
+  (void)!write(GSignalPipe[1], &Byte, 1);
+  errno = Saved;
+}
+
+std::string StatusLine(const TRotation& ARotation) {
+  const TRotation::TStatus Status = ARotation.Status();
+  std::string Text = std::string(TRotation::PhaseName(Status.Phase));
+  if (!Status.Address.empty()) Text += ", address " + Status.Address;
+  if (!Status.PublicAddress.empty()) Text += " (public " + Status.PublicAddress + ")";
+  return Text;
+}
+
+}  // namespace
+
+int RunDravikd(int argc, char** argv) {
+  std::string ConfigFile;
+  bool CheckOnly = false;
+  for (int I = 1; I < argc; ++I) {
+    const std::string Arg = argv[I];
+    if (Arg == "--help" || Arg == "-h") {
+      std::fputs(Usage, stdout);
+      return ExitOk;
+    } else if (Arg == "--config" && I + 1 < argc) {
+      ConfigFile = argv[++I];
+    } else if (Arg == "--check-config") {
+      CheckOnly = true;
+    } else {
+      std::fprintf(stderr, "dravikd: unknown argument \"%s\"\n%s", Arg.c_str(), Usage);
+      return ExitUsage;
+    }
+  }
+  if (ConfigFile.empty()) ConfigFile = DefaultServiceConfigFile();
+
+  TServiceLog Log(TServiceLog::JournalFromEnvironment());
+  TServiceConfig Config;
+  const std::string ConfigProblem = LoadServiceConfig(ConfigFile, Config);
+  if (!ConfigProblem.empty()) {
+    Log.Error("bad configuration: " + ConfigProblem);
+    return ExitConfig;
+  }
+  if (CheckOnly) {
+    std::printf("%s: fine\n", ConfigFile.c_str());
+    return ExitOk;
+  }
+
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, GSignalPipe) != 0) {
+    Log.Error(std::string("cannot prepare for signals: ") + std::strerror(errno));
+    return ExitFailed;
+  }
+  struct sigaction Action {};
+  Action.sa_handler = OnSignal;
+  sigemptyset(&Action.sa_mask);
+  Action.sa_flags = SA_RESTART;
+  sigaction(SIGTERM, &Action, nullptr);
+  sigaction(SIGINT, &Action, nullptr);
+
+  QCoreApplication App(argc, argv);
+
+  const std::string StateDir = ServiceStateDir();
+  std::string Problem = MakePrivateDir(StateDir);
+  if (!Problem.empty()) {
+    Log.Error("cannot make the state folder: " + Problem);
+    return ExitFailed;
+  }
+  THistory History;
+  Problem = History.Open(StateDir + "/history.sqlite");
+  if (!Problem.empty()) {
+    Log.Error("cannot open the history: " + Problem);
+    return ExitFailed;
+  }
+  std::string Token;
+  const std::string TokenFile = Config.TokenFile.empty() ? StateDir + "/token" : Config.TokenFile;
+  Problem = LoadControlToken(TokenFile, true, Token);
+  if (!Problem.empty()) {
+    Log.Error("control token: " + Problem);
+    return ExitFailed;
+  }
+
+  TComponent Root(nullptr);
+  TAddressCheck* Check = nullptr;
+  if (!Config.CheckUrl.empty())
+    Check = new TAddressCheck(&Root, Config.CheckUrl, Config.CheckTimeoutSeconds);
+  THookRunner* Hook = nullptr;
+  if (!Config.Hook.empty())
+    Hook = new THookRunner(&Root, Config.Hook, Config.HookTimeoutSeconds, Log);
+  auto* Rotation = new TRotation(&Root, Config, Log, &History, Check, Hook);
+
+  TControlServer Control(*Rotation, &History, Token);
+  Problem = Control.Listen(Config.ListenAddress, Config.ListenPort);
+  if (!Problem.empty()) {
+    Log.Error("control: " + Problem);
+    return ExitFailed;
+  }
+  Log.Info("control listening on " + Config.ListenAddress + ":" + std::to_string(Control.Port()));
+
+  Rotation->OnRecorded = [Rotation](const TDialRecord&) {
+    SystemdNotify::Status(StatusLine(*Rotation));
+  };
+  if (!Rotation->Start(Problem)) {
+    Log.Error("cannot start the rotation: " + Problem);
+    return ExitFailed;
+  }
+  SystemdNotify::Ready(StatusLine(*Rotation));
+
+  // Pings only while the rotation runs and the event loop turns.
+  auto* Watchdog = new TTimer(&Root);
+  Watchdog->SetEnabled(false);
+  if (const uint64_t Interval = SystemdNotify::WatchdogMilliseconds()) {
+    Watchdog->SetInterval(static_cast<uint32_t>(std::max<uint64_t>(Interval / 2, 1)));
+    Watchdog->OnTimer.Bind([Rotation](TObject*) {
+      if (Rotation->Phase() != TRotation::TPhase::Stopped) SystemdNotify::WatchdogPing();
+    });
+    Watchdog->SetEnabled(true);
+  }
+
+  QSocketNotifier Signals(GSignalPipe[0], QSocketNotifier::Read);
+  bool Stopping = false;
+  QObject::connect(&Signals, &QSocketNotifier::activated, [&] {
+    char Byte = 0;
+    while (read(GSignalPipe[0], &Byte, 1) == 1) {
+    }
+    if (Stopping) return;
+    Stopping = true;
+    Log.Info("stopping: finishing the step in hand");
+    SystemdNotify::Stopping();
+    Rotation->Stop([] { QCoreApplication::exit(ExitOk); });
+  });
+
+  const int Result = App.exec();
+  Log.Info("stopped");
+  return Result;
+}
