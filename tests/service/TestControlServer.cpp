@@ -1,0 +1,207 @@
+// The control interface over real HTTP, with the rotation on the test clock
+// against the simulated service: each request, the token missing or wrong,
+// a rotate during a dial, pause and resume, the history.
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QTemporaryDir>
+#include <QTest>
+#include <memory>
+
+#include "RASManager.h"
+#include "ServiceTestSupport.h"
+#include "TControlServer.h"
+#include "THistory.h"
+#include "TRotation.h"
+#include "TServiceLog.h"
+#include "TSimServiceDir.h"
+
+namespace {
+
+const std::string Token = "0123456789abcdef0123456789abcdef";
+
+struct TAnswer {
+  int Status = 0;
+  QJsonObject Body;
+  QByteArray Raw;
+  QByteArray Authenticate;
+};
+
+}  // namespace
+
+class TestControlServer : public QObject {
+  Q_OBJECT
+
+ private:
+  TSimServiceDir FDir;
+  QTemporaryDir FWork;
+  TServiceLog FLog{false};
+  std::unique_ptr<THistory> FHistory;
+  std::unique_ptr<TRotation> FRotation;
+  std::unique_ptr<TControlServer> FServer;
+  QNetworkAccessManager FManager;
+  size_t FRows = 0;
+
+  // One request as a client sends it; AToken null: no Authorization header.
+  TAnswer Ask(const QByteArray& AMethod, const QString& APath, const char* AToken = Token.c_str()) {
+    QNetworkRequest Request(QUrl(QString("http://127.0.0.1:%1%2").arg(FServer->Port()).arg(APath)));
+    if (AToken != nullptr) Request.setRawHeader("Authorization", QByteArray("Bearer ") + AToken);
+    QNetworkReply* Reply = FManager.sendCustomRequest(Request, AMethod);
+    QElapsedTimer Waited;
+    Waited.start();
+    while (!Reply->isFinished() && Waited.elapsed() < 10000)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    TAnswer Answer;
+    Answer.Status = Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    Answer.Raw = Reply->readAll();
+    Answer.Body = QJsonDocument::fromJson(Answer.Raw).object();
+    Answer.Authenticate = Reply->rawHeader("WWW-Authenticate");
+    Reply->deleteLater();
+    return Answer;
+  }
+
+  bool DialFailing() const {
+    return FRotation->Phase() == TRotation::TPhase::Dialling && !IsEntryConnected("Line");
+  }
+  bool WaitRows(size_t ACount) {
+    return AdvanceUntil([&] { return FRows >= ACount; }, 600000, 100,
+                        [&] { return DialFailing(); });
+  }
+
+ private slots:
+  void init() {
+    FDir.WritePhonebook("[Line]\nUserName=u\nPassword=p\nDialSeconds=0\n");
+    QFile::remove(FWork.filePath("h.sqlite"));
+    FHistory = std::make_unique<THistory>();
+    QCOMPARE(FHistory->Open(FWork.filePath("h.sqlite").toStdString()), std::string());
+    TServiceConfig Config;
+    Config.Entry = "Line";
+    FRotation =
+        std::make_unique<TRotation>(nullptr, Config, FLog, FHistory.get(), nullptr, nullptr);
+    FRows = 0;
+    FRotation->OnRecorded = [this](const TDialRecord&) { ++FRows; };
+    FServer = std::make_unique<TControlServer>(*FRotation, FHistory.get(), Token);
+    QCOMPARE(FServer->Listen("127.0.0.1", 0), std::string());
+    QVERIFY(FServer->Port() > 0);
+  }
+
+  void cleanup() {
+    FServer.reset();
+    FRotation.reset();
+    FHistory.reset();
+    TRASManager Dialler(nullptr);
+    Dialler.SetEntryName("Line");
+    Dialler.HangUp();
+  }
+
+  // Without the right token nothing is answered or done, whatever is asked.
+  void TokenMissingOrWrong_data() {
+    QTest::addColumn<QByteArray>("Method");
+    QTest::addColumn<QString>("Path");
+    QTest::addColumn<QByteArray>("Header");
+    QTest::newRow("status, no token") << QByteArray("GET") << "/status" << QByteArray();
+    QTest::newRow("rotate, no token") << QByteArray("POST") << "/rotate" << QByteArray();
+    QTest::newRow("pause, wrong token")
+        << QByteArray("POST") << "/pause" << QByteArray("Bearer 0123456789abcdef0123456789abcdeX");
+    QTest::newRow("history, token cut short")
+        << QByteArray("GET") << "/history" << QByteArray("Bearer 0123456789abcdef");
+    QTest::newRow("token without Bearer")
+        << QByteArray("GET") << "/status" << QByteArray(Token.c_str());
+    QTest::newRow("basic scheme") << QByteArray("GET") << "/status"
+                                  << QByteArray("Basic dXNlcjpwYXNz");
+    QTest::newRow("unknown path, no token") << QByteArray("GET") << "/secret" << QByteArray();
+  }
+  void TokenMissingOrWrong() {
+    QFETCH(QByteArray, Method);
+    QFETCH(QString, Path);
+    QFETCH(QByteArray, Header);
+    std::string Problem;
+    QVERIFY(FRotation->Start(Problem));
+    QVERIFY(WaitRows(1));
+    QNetworkRequest Request(QUrl(QString("http://127.0.0.1:%1%2").arg(FServer->Port()).arg(Path)));
+    if (!Header.isEmpty()) Request.setRawHeader("Authorization", Header);
+    QNetworkReply* Reply = FManager.sendCustomRequest(Request, Method);
+    QTRY_VERIFY_WITH_TIMEOUT(Reply->isFinished(), 10000);
+    QCOMPARE(Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 401);
+    QCOMPARE(Reply->rawHeader("WWW-Authenticate"), QByteArray("Bearer"));
+    QVERIFY(!Reply->readAll().contains("Line"));
+    delete Reply;
+    QCOMPARE(FRotation->Phase(), TRotation::TPhase::Online);
+  }
+
+  void StatusAndHistory() {
+    std::string Problem;
+    QVERIFY(FRotation->Start(Problem));
+    QVERIFY(WaitRows(2));
+    QVERIFY(AdvanceUntil([] { return false; }, 10000) == false);
+    const TAnswer Status = Ask("GET", "/status");
+    QCOMPARE(Status.Status, 200);
+    QCOMPARE(Status.Body["entry"].toString(), QString("Line"));
+    QCOMPARE(Status.Body["phase"].toString(), QString("online"));
+    QCOMPARE(Status.Body["address"].toString().toStdString(), FRotation->Status().Address);
+    QVERIFY(!Status.Body["address"].toString().isEmpty());
+    QCOMPARE(Status.Body["last_error"].toString(), QString());
+    const int Next = Status.Body["seconds_to_next_step"].toInt();
+    QVERIFY2(Next >= 49 && Next <= 51, qPrintable(QString::number(Next)));
+    QVERIFY(QDateTime::fromString(Status.Body["since"].toString(), Qt::ISODateWithMs).isValid());
+
+    const TAnswer History = Ask("GET", "/history");
+    QCOMPARE(History.Status, 200);
+    const QJsonArray Rows = History.Body["rows"].toArray();
+    QCOMPARE(Rows.size(), 2);
+    QCOMPARE(Rows[1].toObject()["line_address"].toString(), Status.Body["address"].toString());
+    QCOMPARE(Rows[0].toObject()["outcome"].toString(), QString("connected"));
+    QCOMPARE(Rows[0].toObject()["entry"].toString(), QString("Line"));
+    const qint64 SecondAt = Rows[1].toObject()["time_ms"].toVariant().toLongLong();
+    QCOMPARE(Ask("GET", QString("/history?since=%1").arg(SecondAt)).Body["rows"].toArray().size(),
+             1);
+    QCOMPARE(Ask("GET", "/history?limit=1").Body["rows"].toArray().size(), 1);
+    QCOMPARE(Ask("GET", "/history?since=yesterday").Status, 400);
+    QCOMPARE(Ask("GET", "/history?limit=0").Status, 400);
+  }
+
+  void WrongMethodOrPath() {
+    std::string Problem;
+    QVERIFY(FRotation->Start(Problem));
+    QCOMPARE(Ask("POST", "/status").Status, 405);
+    QCOMPARE(Ask("GET", "/rotate").Status, 405);
+    QCOMPARE(Ask("DELETE", "/history").Status, 405);
+    QCOMPARE(Ask("GET", "/").Status, 404);
+    QCOMPARE(Ask("GET", "/status/extra").Status, 404);
+  }
+
+  // A rotate during a dial is refused: the dial's address is the rotation.
+  // Pause keeps the line; rotate while paused is refused; resume goes on.
+  void RotatePauseResume() {
+    std::string Problem;
+    QVERIFY(FRotation->Start(Problem));
+    QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);
+    const TAnswer During = Ask("POST", "/rotate");
+    QCOMPARE(During.Status, 409);
+    QVERIFY(During.Body["error"].toString().contains("dial is on its way"));
+    QVERIFY(WaitRows(1));
+    const QString First = Ask("GET", "/status").Body["address"].toString();
+
+    QCOMPARE(Ask("POST", "/pause").Body["result"].toString(), QString("paused"));
+    QCOMPARE(Ask("GET", "/status").Body["phase"].toString(), QString("paused"));
+    QVERIFY(Ask("GET", "/status").Body["seconds_to_next_step"].isNull());
+    QCOMPARE(Ask("POST", "/rotate").Status, 409);
+    QVERIFY(!AdvanceUntil([&] { return FRows > 1; }, 200000, 1000));
+    QVERIFY(IsEntryConnected("Line"));
+
+    QCOMPARE(Ask("POST", "/resume").Status, 200);
+    QCOMPARE(Ask("GET", "/status").Body["phase"].toString(), QString("online"));
+    const TAnswer Rotate = Ask("POST", "/rotate");
+    QCOMPARE(Rotate.Status, 200);
+    QCOMPARE(Rotate.Body["result"].toString(), QString("rotating"));
+    QCOMPARE(Ask("GET", "/status").Body["phase"].toString(), QString("offline"));
+    QVERIFY(WaitRows(2));
+    QVERIFY(Ask("GET", "/status").Body["address"].toString() != First);
+  }
+};
+
+DRAVIK_SERVICE_TEST_MAIN(TestControlServer)
+#include "TestControlServer.moc"

@@ -1,0 +1,118 @@
+// The control token: read from a private file, made when missing, refused
+// when others may read it or it is not a plain, sane token.
+
+#include <sys/stat.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ServiceTestSupport.h"
+#include "TControlToken.h"
+
+class TestControlToken : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir FDir;
+
+ private slots:
+  void MadeWhenMissing() {
+    const std::string Path = FDir.filePath("made").toStdString();
+    std::string Token;
+    QCOMPARE(LoadControlToken(Path, false, Token),
+             Path + ": cannot be read: No such file or directory");
+    QCOMPARE(LoadControlToken(Path, true, Token), std::string());
+    QCOMPARE(Token.size(), size_t(64));
+    QCOMPARE(Token.find_first_not_of("0123456789abcdef"), std::string::npos);
+    struct stat Info;
+    QCOMPARE(stat(Path.c_str(), &Info), 0);
+    QCOMPARE(Info.st_mode & 0777, 0600u);
+    // Read again, the same token; another file, another token.
+    std::string Again;
+    QCOMPARE(LoadControlToken(Path, true, Again), std::string());
+    QCOMPARE(Again, Token);
+    std::string Other;
+    QCOMPARE(LoadControlToken(FDir.filePath("other").toStdString(), true, Other), std::string());
+    QVERIFY(Other != Token);
+  }
+
+  void Files_data() {
+    QTest::addColumn<QByteArray>("Text");
+    QTest::addColumn<int>("Mode");
+    QTest::addColumn<QString>("Problem");
+    QTest::addColumn<QString>("Token");
+    QTest::newRow("fine") << QByteArray("abcdefghijklmnop-._~+/=\n") << 0600 << ""
+                          << "abcdefghijklmnop-._~+/=";
+    QTest::newRow("read-only for owner") << QByteArray("abcdefghijklmnopq") << 0400 << ""
+                                         << "abcdefghijklmnopq";
+    QTest::newRow("group may read")
+        << QByteArray("abcdefghijklmnopq") << 0640 << "must have mode 0600"
+        << "";
+    QTest::newRow("others may write")
+        << QByteArray("abcdefghijklmnopq") << 0602 << "must have mode 0600"
+        << "";
+    QTest::newRow("too short") << QByteArray("abcdefghijklmno") << 0600 << "the token must be"
+                               << "";
+    QTest::newRow("two lines") << QByteArray("abcdefghijklmnopq\nsecond line") << 0600
+                               << "the token must be"
+                               << "";
+    QTest::newRow("blank inside") << QByteArray("abcdefgh ijklmnopq") << 0600 << "the token must be"
+                                  << "";
+    QTest::newRow("too long") << QByteArray(600, 'a') << 0600 << "the token must be"
+                              << "";
+    QTest::newRow("empty") << QByteArray() << 0600 << "the token must be"
+                           << "";
+  }
+  void Files() {
+    QFETCH(QByteArray, Text);
+    QFETCH(int, Mode);
+    QFETCH(QString, Problem);
+    QFETCH(QString, Token);
+    const QString Path = FDir.filePath(QTest::currentDataTag());
+    WriteTextFile(Path, Text);
+    QCOMPARE(chmod(QFile::encodeName(Path).constData(), static_cast<mode_t>(Mode)), 0);
+    std::string Read = "unchanged";
+    const std::string Got = LoadControlToken(Path.toStdString(), true, Read);
+    if (Problem.isEmpty()) {
+      QCOMPARE(Got, std::string());
+      QCOMPARE(QString::fromStdString(Read), Token);
+    } else {
+      QVERIFY2(QString::fromStdString(Got).contains(Problem), Got.c_str());
+      QCOMPARE(Read, std::string("unchanged"));
+    }
+  }
+
+  void LinkRefused() {
+    WriteTextFile(FDir.filePath("target"), "abcdefghijklmnopq");
+    QVERIFY(QFile::link(FDir.filePath("target"), FDir.filePath("link")));
+    std::string Token;
+    QVERIFY(!LoadControlToken(FDir.filePath("link").toStdString(), true, Token).empty());
+    QVERIFY(Token.empty());
+  }
+
+  void SameSecret_data() {
+    QTest::addColumn<QString>("A");
+    QTest::addColumn<QString>("B");
+    QTest::addColumn<bool>("Same");
+    QTest::newRow("equal") << "abcdef"
+                           << "abcdef" << true;
+    QTest::newRow("last differs") << "abcdef"
+                                  << "abcdeg" << false;
+    QTest::newRow("prefix") << "abcdef"
+                            << "abc" << false;
+    QTest::newRow("longer") << "abc"
+                            << "abcdef" << false;
+    QTest::newRow("empty against text") << ""
+                                        << "a" << false;
+  }
+  void SameSecret() {
+    QFETCH(QString, A);
+    QFETCH(QString, B);
+    QFETCH(bool, Same);
+    QCOMPARE(::SameSecret(A.toStdString(), B.toStdString()), Same);
+  }
+};
+
+DRAVIK_SERVICE_TEST_MAIN(TestControlToken)
+#include "TestControlToken.moc"

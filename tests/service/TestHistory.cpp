@@ -1,0 +1,131 @@
+// The history database: rows kept in order, filtered by time, old rows
+// removed, the recent addresses, write-ahead logging, and files that are not
+// a history.
+
+#include <sqlite3.h>
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ServiceTestSupport.h"
+#include "THistory.h"
+
+namespace {
+
+TDialRecord Row(int64_t ATimeMs, const std::string& AAddress,
+                const std::string& AOutcome = "connected", const std::string& APublic = {}) {
+  TDialRecord Record;
+  Record.TimeMs = ATimeMs;
+  Record.Entry = "Line";
+  Record.LineAddress = AAddress;
+  Record.PeerAddress = "100.64.0.1";
+  Record.PublicAddress = APublic;
+  Record.DialMs = 1234;
+  Record.Outcome = AOutcome;
+  Record.ErrorCode = AOutcome == "failed" ? 678 : 0;
+  Record.Detail = AOutcome == "failed" ? "it's \"quoted\"; DROP TABLE dials;" : "";
+  return Record;
+}
+
+}  // namespace
+
+class TestHistory : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir FDir;
+  std::string File() const { return FDir.filePath("history.sqlite").toStdString(); }
+
+ private slots:
+  void init() { QFile::remove(FDir.filePath("history.sqlite")); }
+
+  void RowsKeptWhole() {
+    THistory History;
+    QCOMPARE(History.Open(File()), std::string());
+    const TDialRecord Failed = Row(1000, "", "failed");
+    QCOMPARE(History.Add(Row(500, "100.64.1.2", "connected", "203.0.113.9")), std::string());
+    QCOMPARE(History.Add(Failed), std::string());
+    const auto Rows = History.Since(0, 10);
+    QCOMPARE(Rows.size(), size_t(2));
+    QCOMPARE(Rows[0].TimeMs, int64_t(500));
+    QCOMPARE(Rows[0].LineAddress, std::string("100.64.1.2"));
+    QCOMPARE(Rows[0].PublicAddress, std::string("203.0.113.9"));
+    QCOMPARE(Rows[0].PeerAddress, std::string("100.64.0.1"));
+    QCOMPARE(Rows[0].DialMs, int64_t(1234));
+    QCOMPARE(Rows[1].Outcome, std::string("failed"));
+    QCOMPARE(Rows[1].ErrorCode, 678);
+    QCOMPARE(Rows[1].Detail, Failed.Detail);
+  }
+
+  // Since filters by time; the limit keeps the latest rows, oldest first.
+  void SinceAndLimit() {
+    THistory History;
+    QCOMPARE(History.Open(File()), std::string());
+    for (int I = 1; I <= 10; ++I) History.Add(Row(I * 1000, "100.64.0." + std::to_string(10 + I)));
+    QCOMPARE(History.Since(7000, 100).size(), size_t(4));
+    const auto Latest = History.Since(0, 3);
+    QCOMPARE(Latest.size(), size_t(3));
+    QCOMPARE(Latest[0].TimeMs, int64_t(8000));
+    QCOMPARE(Latest[2].TimeMs, int64_t(10000));
+  }
+
+  void PruneOldRows() {
+    THistory History;
+    QCOMPARE(History.Open(File()), std::string());
+    for (int I = 1; I <= 5; ++I) History.Add(Row(I * 1000, "100.64.0.9"));
+    QCOMPARE(History.Prune(3000), 2);
+    QCOMPARE(History.Since(0, 100).size(), size_t(3));
+    QCOMPARE(History.Since(0, 100).front().TimeMs, int64_t(3000));
+  }
+
+  // Newest first, each once; a checked public address is the one compared.
+  void RecentAddresses() {
+    THistory History;
+    QCOMPARE(History.Open(File()), std::string());
+    History.Add(Row(1, "100.64.0.1"));
+    History.Add(Row(2, "100.64.0.2"));
+    History.Add(Row(3, "100.64.0.1"));
+    History.Add(Row(4, "100.64.0.3", "repeated"));
+    History.Add(Row(5, "100.64.0.4", "connected", "203.0.113.5"));
+    QCOMPARE(History.RecentAddresses("Line", 10),
+             (std::vector<std::string>{"203.0.113.5", "100.64.0.1", "100.64.0.2"}));
+    QCOMPARE(History.RecentAddresses("Line", 1), std::vector<std::string>{"203.0.113.5"});
+    QVERIFY(History.RecentAddresses("Other", 5).empty());
+    QVERIFY(History.RecentAddresses("Line", 0).empty());
+  }
+
+  // Write-ahead logging: another connection reads every committed row while
+  // the writer holds the database open.
+  void WriteAheadLog() {
+    THistory History;
+    QCOMPARE(History.Open(File()), std::string());
+    History.Add(Row(1, "100.64.0.1"));
+    sqlite3* Reader = nullptr;
+    QCOMPARE(sqlite3_open_v2(File().c_str(), &Reader, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* Statement = nullptr;
+    QCOMPARE(sqlite3_prepare_v2(Reader, "PRAGMA journal_mode", -1, &Statement, nullptr), SQLITE_OK);
+    QCOMPARE(sqlite3_step(Statement), SQLITE_ROW);
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(Statement, 0))),
+             QByteArray("wal"));
+    sqlite3_finalize(Statement);
+    QCOMPARE(sqlite3_prepare_v2(Reader, "SELECT COUNT(*) FROM dials", -1, &Statement, nullptr),
+             SQLITE_OK);
+    QCOMPARE(sqlite3_step(Statement), SQLITE_ROW);
+    QCOMPARE(sqlite3_column_int(Statement, 0), 1);
+    sqlite3_finalize(Statement);
+    sqlite3_close(Reader);
+  }
+
+  void NotAHistory() {
+    WriteTextFile(FDir.filePath("history.sqlite"), QByteArray(4096, 'x'));
+    THistory History;
+    const std::string Problem = History.Open(File());
+    QVERIFY2(Problem.rfind(File() + ": ", 0) == 0, Problem.c_str());
+    QVERIFY(!History.IsOpen());
+    QVERIFY(!History.Add(Row(1, "100.64.0.1")).empty());
+    QVERIFY(History.Since(0, 10).empty());
+  }
+};
+
+DRAVIK_SERVICE_TEST_MAIN(TestHistory)
+#include "TestHistory.moc"
