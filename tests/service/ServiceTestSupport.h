@@ -32,8 +32,7 @@ inline bool AdvanceUntil(const std::function<bool()>& ADone, uint64_t AMaxMs,
     if (AHold) {
       QElapsedTimer Waited;
       Waited.start();
-      while (AHold() && !ADone() && Waited.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+      while (AHold() && !ADone() && Waited.elapsed() < 5000) QTest::qWait(2);
     }
     if (ADone()) return true;
     TClock::Instance().Advance(AStepMs);
