@@ -1,0 +1,281 @@
+// dravikd and dravikctl as programs, in real time at 1 s online and 1 s
+// offline against the simulated service: turns with the hook, the control
+// client, SIGTERM, kill -9 during rotations, bad configurations, the units.
+
+#include <signal.h>
+#include <sqlite3.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "ServiceTestSupport.h"
+#include "THistory.h"
+#include "TSimServiceDir.h"
+
+namespace {
+
+struct TRun {
+  int Exit = -1;
+  QString Out;
+  QString Err;
+};
+
+int FreePort() {
+  QTcpServer Probe;
+  if (!Probe.listen(QHostAddress::LocalHost, 0)) return 0;
+  return Probe.serverPort();
+}
+
+}  // namespace
+
+class TestDravikd : public QObject {
+  Q_OBJECT
+
+ private:
+  TSimServiceDir FDir;
+  QTemporaryDir FWork;
+  QString FConfig;
+  QString FHookOut;
+  int FPort = 0;
+
+  QProcessEnvironment Environment() const {
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert("STATE_DIRECTORY", FWork.filePath("state"));
+    Environment.remove("JOURNAL_STREAM");
+    Environment.remove("NOTIFY_SOCKET");
+    return Environment;
+  }
+
+  void WriteConfig(const QByteArray& AExtra = {}) {
+    FPort = FreePort();
+    QVERIFY(FPort > 0);
+    FConfig = FWork.filePath("dravikd.conf");
+    WriteTextFile(FConfig,
+                  "# end-to-end\n[dravikd]\nentry = Line\nonline-seconds = 1\n"
+                  "offline-seconds = 1\nlisten = 127.0.0.1:" +
+                      QByteArray::number(FPort) + "\n" + AExtra);
+  }
+
+  TRun Ctl(const QStringList& AArgs) {
+    QProcess Ctl;
+    Ctl.setProcessEnvironment(Environment());
+    Ctl.start(DRAVIKCTL, QStringList{"--config", FConfig} + AArgs);
+    TRun Run;
+    if (!Ctl.waitForFinished(20000)) return Run;
+    Run.Exit = Ctl.exitStatus() == QProcess::NormalExit ? Ctl.exitCode() : -1;
+    Run.Out = QString::fromUtf8(Ctl.readAllStandardOutput());
+    Run.Err = QString::fromUtf8(Ctl.readAllStandardError());
+    return Run;
+  }
+
+  void StartService(QProcess& AService, const QProcessEnvironment& AEnvironment) {
+    AService.setProcessEnvironment(AEnvironment);
+    AService.start(DRAVIKD, {"--config", FConfig});
+    QVERIFY(AService.waitForStarted(10000));
+  }
+
+  std::vector<TDialRecord> Rows() const {
+    THistory History;
+    if (!History.Open(FWork.filePath("state/history.sqlite").toStdString()).empty()) return {};
+    return History.Since(0, 1000);
+  }
+
+ private slots:
+  void init() {
+    FDir.WritePhonebook("[Line]\nUserName=u\nPassword=p\nDialSeconds=0.2\n");
+    QDir(FWork.filePath("state")).removeRecursively();
+    QFile::remove(FWork.filePath("hook.out"));
+  }
+
+  // Three turns, each a new address, a row and a hook run with the right
+  // variables; the client's views; SIGTERM ends with 0 and the last row.
+  void ThreeTurnsThenSigterm() {
+    FHookOut = FWork.filePath("hook.out");
+    const QString Hook = FWork.filePath("hook.sh");
+    WriteTextFile(
+        Hook,
+        "#!/bin/sh\necho \"$1 $DRAVIK_ENTRY $DRAVIK_ADDRESS $DRAVIK_PREVIOUS_ADDRESS\" >> '" +
+            FHookOut.toUtf8() + "'\necho hook ran\n",
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    WriteConfig("hook = " + Hook.toUtf8() + " first-argument\n");
+    QProcess Service;
+    QProcessEnvironment Journal = Environment();
+    Journal.insert("JOURNAL_STREAM", "8:1234");
+    StartService(Service, Journal);
+    auto HookLines = [&] {
+      QFile Out(FHookOut);
+      if (!Out.open(QIODevice::ReadOnly)) return QStringList();
+      return QString::fromUtf8(Out.readAll()).split('\n', Qt::SkipEmptyParts);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(HookLines().size() >= 3, 30000);
+
+    const TRun History = Ctl({"history", "--json"});
+    QCOMPARE(History.Exit, 0);
+    const QJsonArray Rows = QJsonDocument::fromJson(History.Out.toUtf8())["rows"].toArray();
+    QVERIFY(Rows.size() >= 3);
+    const QStringList Lines = HookLines();
+    QString Previous;
+    for (int I = 0; I < 3; ++I) {
+      const QJsonObject Row = Rows[I].toObject();
+      QCOMPARE(Row["outcome"].toString(), QString("connected"));
+      const QString Address = Row["line_address"].toString();
+      QVERIFY(!Address.isEmpty() && Address != Previous);
+      QCOMPARE(Lines[I], QString("first-argument Line %1 %2").arg(Address, Previous));
+      Previous = Address;
+    }
+
+    const TRun Status = Ctl({"status"});
+    QCOMPARE(Status.Exit, 0);
+    QVERIFY2(Status.Out.contains("entry:       Line\n"), qPrintable(Status.Out));
+    QVERIFY(
+        Status.Out.contains(QRegularExpression("phase:       (online|offline|dialling) since ")));
+    const TRun Text = Ctl({"history", "--since", "1h"});
+    QCOMPARE(Text.Exit, 0);
+    QVERIFY(Text.Out.startsWith("time "));
+    QVERIFY(Text.Out.count("connected") >= 3);
+    QVERIFY(Ctl({"history", "--since", "2099-01-01T00:00:00Z"}).Out.contains("no dials recorded"));
+    QCOMPARE(Ctl({"pause"}).Out, QString("paused\n"));
+    const TRun Refused = Ctl({"rotate"});
+    QCOMPARE(Refused.Exit, 1);
+    QVERIFY(Refused.Err.contains("paused"));
+    QCOMPARE(Ctl({"resume"}).Exit, 0);
+
+    ::kill(static_cast<pid_t>(Service.processId()), SIGTERM);
+    QVERIFY(Service.waitForFinished(20000));
+    QCOMPARE(Service.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(Service.exitCode(), 0);
+    const QString Log = QString::fromUtf8(Service.readAllStandardError());
+    QVERIFY2(Log.contains("<6>stopping: finishing the step in hand\n"), qPrintable(Log));
+    QVERIFY(Log.contains("<6>hook: hook ran\n"));
+    QVERIFY(Log.endsWith("<6>stopped\n"));
+    // Every recorded dial is a completed row; none was cut off by the stop.
+    const auto Stored = this->Rows();
+    QVERIFY(Stored.size() >= 3);
+    for (const TDialRecord& Row : Stored) QCOMPARE(Row.Outcome, std::string("connected"));
+    // The service is gone; the client says so.
+    const TRun Gone = Ctl({"status"});
+    QCOMPARE(Gone.Exit, 3);
+    QVERIFY(Gone.Err.contains("cannot be reached"));
+  }
+
+  // kill -9 at any moment of the rotation leaves a database that opens with
+  // every completed row.
+  void KilledDuringRotations() {
+    WriteConfig();
+    FDir.WritePhonebook("[Line]\nUserName=u\nPassword=p\nDialSeconds=0\n");
+    for (int Round = 0; Round < 3; ++Round) {
+      QProcess Service;
+      StartService(Service, Environment());
+      const size_t Before = Rows().size();
+      QTRY_VERIFY_WITH_TIMEOUT(Rows().size() >= Before + 2, 20000);
+      // At a different moment of the cycle each round.
+      QTest::qWait(300 * Round);
+      const size_t Seen = Rows().size();
+      ::kill(static_cast<pid_t>(Service.processId()), SIGKILL);
+      QVERIFY(Service.waitForFinished(10000));
+      sqlite3* Db = nullptr;
+      QCOMPARE(sqlite3_open_v2(FWork.filePath("state/history.sqlite").toUtf8().constData(), &Db,
+                               SQLITE_OPEN_READWRITE, nullptr),
+               SQLITE_OK);
+      sqlite3_stmt* Check = nullptr;
+      QCOMPARE(sqlite3_prepare_v2(Db, "PRAGMA integrity_check", -1, &Check, nullptr), SQLITE_OK);
+      QCOMPARE(sqlite3_step(Check), SQLITE_ROW);
+      QCOMPARE(QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(Check, 0))),
+               QByteArray("ok"));
+      sqlite3_finalize(Check);
+      sqlite3_close(Db);
+      const auto After = Rows();
+      QVERIFY(After.size() >= Seen);
+      for (const TDialRecord& Row : After) {
+        QCOMPARE(Row.Outcome, std::string("connected"));
+        QVERIFY(!Row.LineAddress.empty());
+      }
+    }
+  }
+
+  void BadConfiguration_data() {
+    QTest::addColumn<QByteArray>("Text");
+    QTest::addColumn<QString>("Message");
+    QTest::newRow("bad value") << QByteArray("entry = Line\n\noffline-seconds = soon\n")
+                               << ":3: offline-seconds: must be a whole number";
+    QTest::newRow("unknown key") << QByteArray("entry = Line\nonline = 5\n")
+                                 << ":2: online: unknown key";
+    QTest::newRow("no entry") << QByteArray("# nothing\n") << ": entry: missing";
+  }
+  void BadConfiguration() {
+    QFETCH(QByteArray, Text);
+    QFETCH(QString, Message);
+    const QString File = FWork.filePath("bad.conf");
+    WriteTextFile(File, Text);
+    for (const QStringList& Args :
+         {QStringList{"--config", File}, QStringList{"--config", File, "--check-config"}}) {
+      QProcess Service;
+      Service.setProcessEnvironment(Environment());
+      Service.start(DRAVIKD, Args);
+      QVERIFY(Service.waitForFinished(10000));
+      QCOMPARE(Service.exitCode(), 78);
+      const QString Err = QString::fromUtf8(Service.readAllStandardError());
+      QVERIFY2(Err.contains(File + Message), qPrintable(Err));
+    }
+    QVERIFY(!QFile::exists(FWork.filePath("state/history.sqlite")));
+  }
+
+  void ClientRefused() {
+    WriteConfig("token-file = " + FWork.filePath("token").toUtf8() + "\n");
+    QProcess Service;
+    StartService(Service, Environment());
+    QTRY_VERIFY_WITH_TIMEOUT(Ctl({"status"}).Exit == 0, 20000);
+    WriteTextFile(FWork.filePath("token"), "another-token-of-the-right-size");
+    const TRun Wrong = Ctl({"status"});
+    QCOMPARE(Wrong.Exit, 3);
+    QVERIFY(Wrong.Err.contains("refused the token"));
+    QCOMPARE(Ctl({"reboot"}).Exit, 2);
+    QCOMPARE(Ctl({"status", "--since", "1h"}).Exit, 2);
+    QCOMPARE(Ctl({"history", "--since", "last week"}).Exit, 2);
+    Service.terminate();
+    QVERIFY(Service.waitForFinished(20000));
+    QCOMPARE(Service.exitCode(), 0);
+  }
+
+  // Both units pass systemd's own check, pointed at the programs built here.
+  void UnitsVerify_data() {
+    QTest::addColumn<QString>("Unit");
+    QTest::addColumn<bool>("User");
+    QTest::newRow("system") << "dravikd.service" << false;
+    QTest::newRow("user") << "user/dravikd.service" << true;
+  }
+  void UnitsVerify() {
+    QFETCH(QString, Unit);
+    QFETCH(bool, User);
+    if (QStandardPaths::findExecutable("systemd-analyze").isEmpty())
+      QSKIP("systemd-analyze is not installed");
+    QFile Source(QString(DRAVIK_UNITS) + "/" + Unit);
+    QVERIFY(Source.open(QIODevice::ReadOnly));
+    QByteArray Text = Source.readAll();
+    QVERIFY(Text.contains("ExecStart=/usr/bin/dravikd\n"));
+    Text.replace("ExecStart=/usr/bin/dravikd", "ExecStart=" DRAVIKD);
+    QTemporaryDir Dir;
+    WriteTextFile(Dir.filePath("dravikd.service"), Text, QFile::ReadOwner | QFile::WriteOwner);
+    QDir().mkpath(Dir.filePath("run"));
+    QProcess Analyze;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.insert("XDG_RUNTIME_DIR", Dir.filePath("run"));
+    Analyze.setProcessEnvironment(Environment);
+    Analyze.setProcessChannelMode(QProcess::MergedChannels);
+    Analyze.start("systemd-analyze", QStringList(User ? "--user" : "--system")
+                                         << "verify" << Dir.filePath("dravikd.service"));
+    QVERIFY(Analyze.waitForFinished(60000));
+    const QByteArray Output = Analyze.readAll();
+    QVERIFY2(Analyze.exitCode() == 0 && Output.isEmpty(), Output.constData());
+  }
+};
+
+DRAVIK_SERVICE_TEST_MAIN(TestDravikd)
+#include "TestDravikd.moc"
