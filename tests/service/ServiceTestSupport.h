@@ -10,7 +10,9 @@
 #include <QTest>
 #include <functional>
 
+#include "RASManager.h"
 #include "TClock.h"
+#include "TRotation.h"
 
 #define DRAVIK_SERVICE_TEST_MAIN(TestClass) \
   int main(int argc, char** argv) {         \
@@ -48,4 +50,18 @@ inline void WriteTextFile(const QString& APath, const QByteArray& AText,
   QCOMPARE(File.write(AText), AText.size());
   File.close();
   QVERIFY(File.setPermissions(APermissions));
+}
+
+// A dial of the rotation that is not listed is failing: its error is on its
+// way from the dial-up service's thread, in real time.
+inline bool DialFailing(const TRotation* ARotation, const std::string& AEntry) {
+  return ARotation != nullptr && ARotation->Phase() == TRotation::TPhase::Dialling &&
+         !IsEntryConnected(AEntry);
+}
+
+// Hangs up what a test left connected; only while the entry is listed as connected.
+inline void HangUpEntry(const std::string& AEntry) {
+  TRASManager Dialler(nullptr);
+  Dialler.SetEntryName(AEntry);
+  Dialler.HangUp();
 }

@@ -63,12 +63,9 @@ class TestControlServer : public QObject {
     return Answer;
   }
 
-  bool DialFailing() const {
-    return FRotation->Phase() == TRotation::TPhase::Dialling && !IsEntryConnected("Line");
-  }
   bool WaitRows(size_t ACount) {
     return AdvanceUntil([&] { return FRows >= ACount; }, 600000, 100,
-                        [&] { return DialFailing(); });
+                        [&] { return DialFailing(FRotation.get(), "Line"); });
   }
 
  private slots:
@@ -92,9 +89,7 @@ class TestControlServer : public QObject {
     FServer.reset();
     FRotation.reset();
     FHistory.reset();
-    TRASManager Dialler(nullptr);
-    Dialler.SetEntryName("Line");
-    Dialler.HangUp();
+    HangUpEntry("Line");
   }
 
   // Without the right token nothing is answered or done, whatever is asked.

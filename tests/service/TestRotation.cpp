@@ -75,10 +75,7 @@ class TestRotation : public QObject {
     QVERIFY2(FRotation->Start(Problem), Problem.c_str());
   }
 
-  // A dial that is not listed is failing: its error comes from a thread.
-  bool DialFailing() const {
-    return FRotation && FRotation->Phase() == TRotation::TPhase::Dialling && !LineConnected();
-  }
+  bool DialFailing() const { return ::DialFailing(FRotation.get(), "Line"); }
 
   bool WaitRows(size_t ACount, uint64_t AMaxMs = 600000) {
     return AdvanceUntil([&] { return FRows.size() >= ACount; }, AMaxMs, 100,
@@ -104,10 +101,7 @@ class TestRotation : public QObject {
   void cleanup() {
     FRotation.reset();
     FHistory.reset();
-    // Hangs up only while the entry is listed as connected.
-    TRASManager Dialler(nullptr);
-    Dialler.SetEntryName("Line");
-    Dialler.HangUp();
+    HangUpEntry("Line");
     QCOMPARE(IsEntryConnected("Line"), false);
   }
 
@@ -284,9 +278,7 @@ class TestRotation : public QObject {
     QVERIFY(WaitRows(1));
     FRotation.reset();
     QCOMPARE(DravikRasRepeatNextAddress("Line"), DWORD(0));
-    TRASManager Dialler(nullptr);
-    Dialler.SetEntryName("Line");
-    Dialler.HangUp();
+    HangUpEntry("Line");
     StartRotation();
     QVERIFY(WaitRows(3));
     QCOMPARE(FRows[1].Record.Outcome, std::string("repeated"));
