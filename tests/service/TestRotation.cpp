@@ -2,6 +2,7 @@
 // turns, repeated addresses, failed dials, drops, pause, resume, rotate now,
 // stopping, and a long run.
 
+#include <QDateTime>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -284,6 +285,24 @@ class TestRotation : public QObject {
     QCOMPARE(FRows[1].Record.Outcome, std::string("repeated"));
     QCOMPARE(FRows[1].Record.LineAddress, FRows[0].Record.LineAddress);
     QCOMPARE(FRows[2].Record.Outcome, std::string("connected"));
+  }
+
+  // Rows older than the retention go as new ones come.
+  void OldRowsGo() {
+    const int64_t Now = QDateTime::currentMSecsSinceEpoch();
+    TDialRecord Old;
+    Old.Entry = "Line";
+    Old.Outcome = "failed";
+    Old.TimeMs = Now - 3 * 86400000LL;
+    QCOMPARE(FHistory->Add(Old), std::string());
+    Old.TimeMs = Now - 86400000LL;
+    QCOMPARE(FHistory->Add(Old), std::string());
+    StartRotation([](TServiceConfig& AConfig) { AConfig.HistoryDays = 2; });
+    QVERIFY(WaitRows(1));
+    const auto Kept = FHistory->Since(0, 10);
+    QCOMPARE(Kept.size(), size_t(2));
+    QCOMPARE(Kept[0].TimeMs, Now - 86400000LL);
+    QCOMPARE(Kept[1].Outcome, std::string("connected"));
   }
 
   // 10 000 turns on the test clock: every one recorded, memory flat.
