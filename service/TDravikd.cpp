@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 
+#include "ErrorHandler.h"
 #include "TAddressCheck.h"
 #include "TControlServer.h"
 #include "TControlToken.h"
@@ -21,6 +22,7 @@
 #include "TServicePaths.h"
 #include "TSystemdNotify.h"
 #include "TTimer.h"
+#include "UserMessage.h"
 
 namespace {
 
@@ -104,6 +106,13 @@ int RunDravikd(int argc, char** argv) {
   sigaction(SIGINT, &Action, nullptr);
 
   QCoreApplication App(argc, argv);
+  // Without a window, what a component would show the user and what escapes
+  // a handler go to the log; the rotation runs on.
+  SetErrorHandler([&Log](std::exception_ptr AError) { Log.Error("error: " + ErrorText(AError)); });
+  SetUserMessageHandler([&Log](const std::string& AMessage, TMsgDlgType AType) {
+    Log.Write(AType == TMsgDlgType::mtError ? TServiceLog::LogError : TServiceLog::LogWarning,
+              AMessage);
+  });
 
   const std::string StateDir = ServiceStateDir();
   std::string Problem = MakePrivateDir(StateDir);

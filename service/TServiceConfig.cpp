@@ -6,11 +6,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
-#include <sstream>
+#include <string_view>
+
+#include "IniText.h"
+#include "ReadBoundedFile.h"
 
 namespace {
 
@@ -18,13 +20,6 @@ namespace {
 constexpr size_t MaxFileBytes = 64 * 1024;
 constexpr size_t MaxValueBytes = 4096;
 constexpr const char* Section = "dravikd";
-
-std::string Trim(const std::string& AText) {
-  const size_t First = AText.find_first_not_of(" \t\r");
-  if (First == std::string::npos) return {};
-  const size_t Last = AText.find_last_not_of(" \t\r");
-  return AText.substr(First, Last - First + 1);
-}
 
 bool HasControlCharacters(const std::string& AText) {
   for (const unsigned char C : AText) {
@@ -166,22 +161,21 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
   if (AText.size() > MaxFileBytes) return Problem(0, "", "the file is larger than 64 KiB");
   TServiceConfig Config = AConfig;
   std::set<std::string> Seen;
-  std::istringstream Lines(AText);
-  std::string Raw;
   int Number = 0;
-  while (std::getline(Lines, Raw)) {
+  for (const TIniLine& Raw : SplitIniLines(AText)) {
     ++Number;
-    const std::string Line = Trim(Raw);
+    const std::string_view Line = IniTrim(Raw.Text);
     if (Line.empty() || Line[0] == '#' || Line[0] == ';') continue;
-    if (Line.front() == '[') {
-      if (Line != std::string("[") + Section + "]")
-        return Problem(Number, "", "unknown section " + Line + " (the only one is [dravikd])");
+    std::string_view Name, Rest, KeyText, ValueText;
+    if (IniSectionLine(Line, Name, Rest)) {
+      if (Name != Section || !IniTrim(Rest).empty())
+        return Problem(Number, "",
+                       "unknown section [" + std::string(Name) + "] (the only one is [dravikd])");
       continue;
     }
-    const size_t Equals = Line.find('=');
-    if (Equals == std::string::npos) return Problem(Number, "", "expected KEY = VALUE");
-    const std::string Key = Trim(Line.substr(0, Equals));
-    const std::string Value = Trim(Line.substr(Equals + 1));
+    if (!IniKeyLine(Line, KeyText, ValueText)) return Problem(Number, "", "expected KEY = VALUE");
+    const std::string Key(KeyText);
+    const std::string Value(ValueText);
     const auto Reader = Readers().find(Key);
     if (Reader == Readers().end()) return Problem(Number, Key, "unknown key");
     if (!Seen.insert(Key).second) return Problem(Number, Key, "given twice");
@@ -199,12 +193,15 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
 }
 
 std::string LoadServiceConfig(const std::string& AFileName, TServiceConfig& AConfig) {
-  std::ifstream File(AFileName, std::ios::binary);
-  if (!File) return AFileName + ": cannot be read";
   std::string Text;
-  Text.resize(MaxFileBytes + 1);
-  File.read(&Text[0], static_cast<std::streamsize>(Text.size()));
-  Text.resize(static_cast<size_t>(File.gcount()));
-  if (File.bad()) return AFileName + ": cannot be read";
-  return ParseServiceConfig(AFileName, Text, AConfig);
+  switch (ReadBoundedFile(AFileName, MaxFileBytes, Text)) {
+    case TFileRead::Read:
+      return ParseServiceConfig(AFileName, Text, AConfig);
+    case TFileRead::Missing:
+    case TFileRead::CannotOpen:
+      return AFileName + ": cannot be read";
+    case TFileRead::Refused:
+      break;
+  }
+  return AFileName + ": not a plain file, or larger than 64 KiB";
 }

@@ -11,13 +11,13 @@
 #include <functional>
 
 #include "RASManager.h"
-#include "TClock.h"
+#include "TManualClock.h"
 #include "TRotation.h"
 
 #define DRAVIK_SERVICE_TEST_MAIN(TestClass) \
   int main(int argc, char** argv) {         \
     QCoreApplication App(argc, argv);       \
-    TClock::UseManualClock();               \
+    TManualClock::Use();                    \
     TestClass Test;                         \
     return QTest::qExec(&Test, argc, argv); \
   }
@@ -37,7 +37,7 @@ inline bool AdvanceUntil(const std::function<bool()>& ADone, uint64_t AMaxMs,
       while (AHold() && !ADone() && Waited.elapsed() < 5000) QTest::qWait(2);
     }
     if (ADone()) return true;
-    TClock::Instance().Advance(AStepMs);
+    TManualClock::Instance().Advance(AStepMs);
   }
   QCoreApplication::processEvents();
   return ADone();

@@ -143,17 +143,17 @@ class TestHookAndCheck : public QObject {
     };
     QTRY_VERIFY_WITH_TIMEOUT(!ChildPid().isEmpty(), 10000);
     const QString Child = ChildPid();
-    TClock::Instance().Advance(4900);
+    TManualClock::Instance().Advance(4900);
     QCoreApplication::processEvents();
     QVERIFY(Runs.empty());
-    TClock::Instance().Advance(100);
+    TManualClock::Instance().Advance(100);
     QTRY_COMPARE_WITH_TIMEOUT(Runs.size(), size_t(1), 10000);
     QCOMPARE(Runs[0], std::make_pair(-1, true));
     QVERIFY(FLines.contains("hook: killed after 5 s"));
     QTRY_VERIFY_WITH_TIMEOUT(ProcessGone(Child), 10000);
     // The second run started; end it the same way.
     QTRY_COMPARE_WITH_TIMEOUT(FLines.count("hook: started"), 2, 10000);
-    TClock::Instance().Advance(5000);
+    TManualClock::Instance().Advance(5000);
     QTRY_COMPARE_WITH_TIMEOUT(Runs.size(), size_t(2), 10000);
   }
 
@@ -223,10 +223,10 @@ class TestHookAndCheck : public QObject {
       GotProblem = QString::fromStdString(AProblem);
     });
     QTRY_VERIFY_WITH_TIMEOUT(Silent.hasPendingConnections(), 10000);
-    TClock::Instance().Advance(2999);
+    TManualClock::Instance().Advance(2999);
     QCoreApplication::processEvents();
     QVERIFY(GotProblem.isEmpty());
-    TClock::Instance().Advance(1);
+    TManualClock::Instance().Advance(1);
     QCOMPARE(GotProblem, QString("no answer within 3 s"));
   }
 
