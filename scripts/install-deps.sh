@@ -7,7 +7,9 @@ packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libbenchmark-dev
-  qt6-httpserver-dev libsqlite3-dev libsystemd-dev systemd
+  # Debian's HTTP server package does not pull the WebSockets module its CMake
+  # files ask for
+  qt6-httpserver-dev qt6-websockets-dev libsqlite3-dev libsystemd-dev systemd
   xvfb xauth
   xdg-utils trayer xdotool openbox x11-utils
   libjpeg62-turbo-dev
