@@ -4,9 +4,8 @@
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QUrlQuery>
 
-#include "TControlToken.h"
+#include "TControlRequest.h"
 #include "THistory.h"
 #include "TRotation.h"
 
@@ -14,22 +13,11 @@ namespace {
 
 using TStatusCode = QHttpServerResponder::StatusCode;
 
-constexpr int DefaultHistoryRows = 1000;
-constexpr int MaxHistoryRows = 100000;
-
 QString IsoTime(int64_t AMs) {
   return QDateTime::fromMSecsSinceEpoch(AMs, Qt::UTC).toString(Qt::ISODateWithMs);
 }
 
 QJsonObject Error(const QString& AText) { return QJsonObject{{"error", AText}}; }
-
-bool ParseWhole(const QString& AText, qint64 AMin, qint64 AMax, qint64& AValue) {
-  bool Fine = false;
-  const qint64 Value = AText.toLongLong(&Fine);
-  if (!Fine || Value < AMin || Value > AMax) return false;
-  AValue = Value;
-  return true;
-}
 
 }  // namespace
 
@@ -74,20 +62,8 @@ QJsonObject TControlServer::RowJson(const TDialRecord& ARow) {
 }
 
 void TControlServer::Handle(const QHttpServerRequest& ARequest, QHttpServerResponder&& AResponder) {
-  QByteArray Authorization;
-  for (const auto& [Name, Value] : ARequest.headers()) {
-    if (Name.compare("authorization", Qt::CaseInsensitive) == 0) Authorization = Value;
-  }
-  const QByteArray Prefix = "Bearer ";
-  if (!Authorization.startsWith(Prefix) ||
-      !SameSecret(Authorization.mid(Prefix.size()).trimmed().toStdString(), FToken)) {
-    AResponder.write(QJsonDocument(Error("missing or wrong bearer token")),
-                     {{"WWW-Authenticate", "Bearer"}}, TStatusCode::Unauthorized);
-    return;
-  }
-  const QString Path = ARequest.url().path();
-  const bool Get = ARequest.method() == QHttpServerRequest::Method::Get;
-  const bool Post = ARequest.method() == QHttpServerRequest::Method::Post;
+  const TControlRequest Request =
+      ReadControlRequest(ARequest.method(), ARequest.url(), ARequest.headers(), FToken);
   auto Reply = [&AResponder](const QJsonObject& AObject, TStatusCode ACode = TStatusCode::Ok) {
     AResponder.write(QJsonDocument(AObject), ACode);
   };
@@ -108,58 +84,49 @@ void TControlServer::Handle(const QHttpServerRequest& ARequest, QHttpServerRespo
         break;
     }
   };
-  const bool Known = Path == "/status" || Path == "/rotate" || Path == "/pause" ||
-                     Path == "/resume" || Path == "/history";
-  if (!Known) {
-    Reply(Error("no such resource"), TStatusCode::NotFound);
-    return;
-  }
-  const bool WantsGet = Path == "/status" || Path == "/history";
-  if ((WantsGet && !Get) || (!WantsGet && !Post)) {
-    AResponder.write(QJsonDocument(Error("method not allowed")),
-                     {{"Allow", WantsGet ? "GET" : "POST"}}, TStatusCode::MethodNotAllowed);
-    return;
-  }
-  if (Path == "/status") {
-    const TRotation::TStatus Status = FRotation.Status();
-    QJsonObject Object{
-        {"entry", QString::fromStdString(Status.Entry)},
-        {"phase", TRotation::PhaseName(Status.Phase)},
-        {"address", QString::fromStdString(Status.Address)},
-        {"public_address", QString::fromStdString(Status.PublicAddress)},
-        {"since", IsoTime(Status.SinceMs)},
-        {"last_error", QString::fromStdString(Status.LastError)},
-        {"dials", static_cast<qint64>(Status.Turns)},
-    };
-    Object["seconds_to_next_step"] =
-        Status.NextStepMs < 0 ? QJsonValue()
-                              : QJsonValue(static_cast<qint64>((Status.NextStepMs + 999) / 1000));
-    Reply(Object);
-  } else if (Path == "/rotate") {
-    Refused(FRotation.RotateNow(), QJsonObject{{"result", "rotating"}});
-  } else if (Path == "/pause") {
-    Refused(FRotation.Pause(), QJsonObject{{"result", "paused"}});
-  } else if (Path == "/resume") {
-    Refused(FRotation.Resume(), QJsonObject{{"result", "resumed"}});
-  } else {
-    const QUrlQuery Query(ARequest.url());
-    qint64 Since = 0;
-    qint64 Limit = DefaultHistoryRows;
-    if (Query.hasQueryItem("since") &&
-        !ParseWhole(Query.queryItemValue("since"), 0, INT64_MAX, Since)) {
-      Reply(Error("since must be milliseconds since the epoch"), TStatusCode::BadRequest);
-      return;
+  switch (Request.Action) {
+    case TControlRequest::TAction::Refuse:
+      if (Request.HeaderName.isEmpty()) {
+        Reply(Error(Request.Error), Request.Code);
+      } else {
+        AResponder.write(QJsonDocument(Error(Request.Error)),
+                         {{Request.HeaderName, Request.HeaderValue}}, Request.Code);
+      }
+      break;
+    case TControlRequest::TAction::Status: {
+      const TRotation::TStatus Status = FRotation.Status();
+      QJsonObject Object{
+          {"entry", QString::fromStdString(Status.Entry)},
+          {"phase", TRotation::PhaseName(Status.Phase)},
+          {"address", QString::fromStdString(Status.Address)},
+          {"public_address", QString::fromStdString(Status.PublicAddress)},
+          {"since", IsoTime(Status.SinceMs)},
+          {"last_error", QString::fromStdString(Status.LastError)},
+          {"dials", static_cast<qint64>(Status.Turns)},
+      };
+      Object["seconds_to_next_step"] =
+          Status.NextStepMs < 0 ? QJsonValue()
+                                : QJsonValue(static_cast<qint64>((Status.NextStepMs + 999) / 1000));
+      Reply(Object);
+      break;
     }
-    if (Query.hasQueryItem("limit") &&
-        !ParseWhole(Query.queryItemValue("limit"), 1, MaxHistoryRows, Limit)) {
-      Reply(Error("limit must be a whole number from 1 to 100000"), TStatusCode::BadRequest);
-      return;
+    case TControlRequest::TAction::Rotate:
+      Refused(FRotation.RotateNow(), QJsonObject{{"result", "rotating"}});
+      break;
+    case TControlRequest::TAction::Pause:
+      Refused(FRotation.Pause(), QJsonObject{{"result", "paused"}});
+      break;
+    case TControlRequest::TAction::Resume:
+      Refused(FRotation.Resume(), QJsonObject{{"result", "resumed"}});
+      break;
+    case TControlRequest::TAction::History: {
+      QJsonArray Rows;
+      if (FHistory != nullptr) {
+        for (const TDialRecord& Row : FHistory->Since(Request.Since, static_cast<int>(Request.Limit)))
+          Rows.append(RowJson(Row));
+      }
+      Reply(QJsonObject{{"rows", Rows}});
+      break;
     }
-    QJsonArray Rows;
-    if (FHistory != nullptr) {
-      for (const TDialRecord& Row : FHistory->Since(Since, static_cast<int>(Limit)))
-        Rows.append(RowJson(Row));
-    }
-    Reply(QJsonObject{{"rows", Rows}});
   }
 }

@@ -13,6 +13,7 @@
 #include <future>
 
 #include "NmCodes.h"
+#include "NmReaders.h"
 #include "NmTexts.h"
 #include "NmTypes.h"
 
@@ -31,7 +32,6 @@ constexpr const char* Ip4Prefix = "/org/freedesktop/NetworkManager/IP4Config/";
 
 constexpr uint64_t CallTimeoutUs = 10000000;
 constexpr int64_t ReconnectEveryNs = 1000000000;
-constexpr size_t MaxObjects = 10000;
 // How long an ended dial waits for its device's reason.
 constexpr int64_t DeviceReasonWaitNs = 200000000;
 
@@ -55,74 +55,12 @@ void CopyText(char (&AField)[N], const std::string& AText) {
   std::memcpy(AField, AText.data(), std::min(AText.size(), N - 1));
 }
 
-// The credentials setting of a profile type; empty for types without one.
-std::string SecretSettingOf(const std::string& AType) {
-  if (AType == "pppoe" || AType == "gsm" || AType == "cdma") return AType;
-  return {};
-}
-
 // The device type a connection of the profile type is listed with.
 const char* DeviceTypeOf(const std::string& AType) {
   if (AType == "pppoe") return "PPPoE";
   if (AType == "gsm" || AType == "cdma") return "modem";
   if (AType == "vpn" || AType == "wireguard") return "vpn";
   return "GENERIC";
-}
-
-// Reads the object paths of an "ao" reply.
-std::vector<std::string> ReadPaths(sd_bus_message* AMessage) {
-  std::vector<std::string> Paths;
-  if (sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_ARRAY, "o") <= 0) return Paths;
-  const char* Path = nullptr;
-  while (sd_bus_message_read(AMessage, "o", &Path) > 0) {
-    if (Paths.size() < MaxObjects) Paths.push_back(Path);
-  }
-  sd_bus_message_exit_container(AMessage);
-  return Paths;
-}
-
-// Walks an a{sa{sv}} (a profile's settings or secrets): AOn gets each
-// setting's name and key at the key's variant.
-bool ReadSettings(
-    sd_bus_message* AMessage,
-    const std::function<bool(const std::string&, const std::string&, sd_bus_message*)>& AOn) {
-  if (sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_ARRAY, "{sa{sv}}") <= 0) return false;
-  for (;;) {
-    const int Entered = sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_DICT_ENTRY, "sa{sv}");
-    if (Entered < 0) return false;
-    if (Entered == 0) break;
-    const char* Setting = nullptr;
-    if (sd_bus_message_read(AMessage, "s", &Setting) <= 0) return false;
-    const std::string SettingName = Setting;
-    const bool Read =
-        ReadDictionary(AMessage, [&](const std::string& AKey, sd_bus_message* AValue) {
-          return AOn(SettingName, AKey, AValue);
-        });
-    if (!Read || sd_bus_message_exit_container(AMessage) < 0) return false;
-  }
-  return sd_bus_message_exit_container(AMessage) >= 0;
-}
-
-// The first address of an IP4Config's AddressData (aa{sv}) at the variant.
-bool ReadFirstAddress(sd_bus_message* AMessage, std::string& AAddress) {
-  char Type = 0;
-  const char* Contents = nullptr;
-  if (sd_bus_message_peek_type(AMessage, &Type, &Contents) <= 0 || Type != SD_BUS_TYPE_VARIANT ||
-      !Equal(Contents, "aa{sv}")) {
-    return false;
-  }
-  if (sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_VARIANT, "aa{sv}") <= 0) return false;
-  bool Read = sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_ARRAY, "a{sv}") > 0;
-  while (Read && sd_bus_message_at_end(AMessage, false) == 0) {
-    std::string Address;
-    Read = ReadDictionary(AMessage, [&Address](const std::string& AKey, sd_bus_message* AValue) {
-      return AKey == "address" && ReadVariantString(AValue, SD_BUS_TYPE_STRING, Address);
-    });
-    if (Read && AAddress.empty() && IsIpv4Address(Address)) AAddress = Address;
-  }
-  if (Read) sd_bus_message_exit_container(AMessage);
-  sd_bus_message_exit_container(AMessage);
-  return Read;
 }
 
 }  // namespace
@@ -439,33 +377,8 @@ void TNmProvider::RefreshProfiles() {
         CallNm(FBus.get(), Path, ProfileInterface, "GetSettings", CallTimeoutUs);
     if (!Settings.Ok()) continue;
     TNmProfile Profile;
-    Profile.Path = Path;
-    // NetworkManager leaves out settings at their default; autoconnect's is on.
-    Profile.Autoconnect = true;
-    std::string UserName;
-    std::string UserNameSetting;
-    const bool Read = ReadSettings(
-        Settings.Reply.get(),
-        [&](const std::string& ASetting, const std::string& AKey, sd_bus_message* AValue) {
-          if (ASetting == "connection") {
-            if (AKey == "id") return ReadVariantString(AValue, SD_BUS_TYPE_STRING, Profile.Id);
-            if (AKey == "uuid") return ReadVariantString(AValue, SD_BUS_TYPE_STRING, Profile.Uuid);
-            if (AKey == "type") return ReadVariantString(AValue, SD_BUS_TYPE_STRING, Profile.Type);
-            if (AKey == "autoconnect") return ReadVariantBool(AValue, Profile.Autoconnect);
-          } else if (AKey == "username" && !SecretSettingOf(ASetting).empty()) {
-            UserNameSetting = ASetting;
-            return ReadVariantString(AValue, SD_BUS_TYPE_STRING, UserName);
-          }
-          return false;
-        });
-    if (!Read || !IsEntryName(Profile.Id) || !IsTypeName(Profile.Type) || !IsUuid(Profile.Uuid)) {
-      continue;
-    }
+    if (!ReadProfile(Settings.Reply.get(), Path, Profile)) continue;
     if (std::find(FTypes.begin(), FTypes.end(), Profile.Type) == FTypes.end()) continue;
-    Profile.SecretSetting = SecretSettingOf(Profile.Type);
-    if (UserNameSetting == Profile.SecretSetting && IsCredential(UserName)) {
-      Profile.UserName = UserName;
-    }
     Profiles.push_back(std::move(Profile));
   }
   std::sort(Profiles.begin(), Profiles.end(), [](const TNmProfile& A, const TNmProfile& B) {
@@ -480,30 +393,13 @@ bool TNmProvider::ReadActive(const std::string& APath, TNmActive& AActive) {
   const TCallResult All = GetAllProperties(FBus.get(), APath, ActiveInterface);
   if (!All.Ok()) return false;
   std::string Ip4Path;
-  const bool Read =
-      ReadDictionary(All.Reply.get(), [&](const std::string& AKey, sd_bus_message* AValue) {
-        if (AKey == "Connection")
-          return ReadVariantString(AValue, SD_BUS_TYPE_OBJECT_PATH, AActive.ProfilePath);
-        if (AKey == "Type") return ReadVariantString(AValue, SD_BUS_TYPE_STRING, AActive.Type);
-        if (AKey == "State") return ReadVariantUint(AValue, AActive.State);
-        if (AKey == "Devices") return ReadVariantPaths(AValue, AActive.Devices);
-        if (AKey == "Ip4Config") return ReadVariantString(AValue, SD_BUS_TYPE_OBJECT_PATH, Ip4Path);
-        return false;
-      });
+  const bool Read = ReadActiveProperties(All.Reply.get(), AActive, Ip4Path);
   if (!Read) return false;
   AActive.Path = APath;
   AActive.Handle = HandleOfActivePath(APath);
   if (AActive.State == ActiveActivated && !Ip4Path.empty() && Ip4Path != "/") {
     const TCallResult Ip4 = GetAllProperties(FBus.get(), Ip4Path, Ip4Interface);
-    std::string Gateway;
-    if (Ip4.Ok()) {
-      ReadDictionary(Ip4.Reply.get(), [&](const std::string& AKey, sd_bus_message* AValue) {
-        if (AKey == "AddressData") return ReadFirstAddress(AValue, AActive.Address);
-        if (AKey == "Gateway") return ReadVariantString(AValue, SD_BUS_TYPE_STRING, Gateway);
-        return false;
-      });
-    }
-    if (IsIpv4Address(Gateway)) AActive.Gateway = Gateway;
+    if (Ip4.Ok()) ReadIp4Config(Ip4.Reply.get(), AActive.Address, AActive.Gateway);
   }
   if (!AActive.Devices.empty()) {
     const std::string& Device = AActive.Devices.front();
@@ -638,14 +534,7 @@ DWORD TNmProvider::ReadPassword(const TNmProfile& AProfile, std::string& APasswo
                : ERROR_SUCCESS;
   }
   std::string Password;
-  bool Found = false;
-  ReadSettings(Secrets.Reply.get(),
-               [&](const std::string& ASetting, const std::string& AKey, sd_bus_message* AValue) {
-                 if (ASetting != Setting || AKey != "password") return false;
-                 Found = ReadVariantString(AValue, SD_BUS_TYPE_STRING, Password);
-                 return Found;
-               });
-  if (Found && IsCredential(Password)) {
+  if (ReadSecretPassword(Secrets.Reply.get(), Setting, Password)) {
     APassword = Password;
     AReadable = true;
   }
