@@ -28,6 +28,26 @@ bool HasControlCharacters(const std::string& AText) {
   return false;
 }
 
+// A name from the file as a problem line shows it: control characters
+// written as \xNN, so that the line cannot move the terminal's cursor or
+// split a journal line, and cut short, so that it stays one line.
+std::string Shown(std::string_view AText) {
+  constexpr size_t MaxShown = 64;
+  static const char Hex[] = "0123456789abcdef";
+  std::string Text;
+  for (const unsigned char C : AText.substr(0, MaxShown)) {
+    if (C < 0x20 || C == 0x7F) {
+      Text += "\\x";
+      Text += Hex[C >> 4];
+      Text += Hex[C & 0xF];
+    } else {
+      Text += static_cast<char>(C);
+    }
+  }
+  if (AText.size() > MaxShown) Text += "...";
+  return Text;
+}
+
 // Empty on success, else what is wrong with the value.
 using TKeyReader = std::function<std::string(const std::string&, TServiceConfig&)>;
 
@@ -155,7 +175,7 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
   auto Problem = [&AFileName](int ALine, const std::string& AKey, const std::string& AWhat) {
     std::string Text = AFileName;
     if (ALine > 0) Text += ":" + std::to_string(ALine);
-    if (!AKey.empty()) Text += ": " + AKey;
+    if (!AKey.empty()) Text += ": " + Shown(AKey);
     return Text + ": " + AWhat;
   };
   if (AText.size() > MaxFileBytes) return Problem(0, "", "the file is larger than 64 KiB");
@@ -170,7 +190,7 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     if (IniSectionLine(Line, Name, Rest)) {
       if (Name != Section || !IniTrim(Rest).empty())
         return Problem(Number, "",
-                       "unknown section [" + std::string(Name) + "] (the only one is [dravikd])");
+                       "unknown section [" + Shown(Name) + "] (the only one is [dravikd])");
       continue;
     }
     if (!IniKeyLine(Line, KeyText, ValueText)) return Problem(Number, "", "expected KEY = VALUE");

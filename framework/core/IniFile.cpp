@@ -95,12 +95,20 @@ int32_t TIniFile::ReadInteger(const std::string& ASection, const std::string& AI
 
 void TIniFile::WriteStrings(const std::string& ASection, const TKeyValues& AValues) {
   const Exception Failure("Unable to write to " + FFileName);
-  // A name or value that would break the file's line structure is refused.
-  if (HasLineBreak(ASection) || ASection.find(']') != std::string::npos) throw Failure;
-  for (const auto& [Ident, Value] : AValues)
+  // A name or value that would break the file's line structure is refused,
+  // and so is a name that would not read back as written: one with blanks
+  // at either end, or a key whose line would read as a section header.
+  if (HasLineBreak(ASection) || ASection.find(']') != std::string::npos ||
+      IniTrim(ASection) != ASection)
+    throw Failure;
+  for (const auto& [Ident, Value] : AValues) {
     if (HasLineBreak(Ident) || HasLineBreak(Value) || Ident.find('=') != std::string::npos ||
         IniTrim(Ident).empty())
       throw Failure;
+    const std::string Line = Ident + "=" + Value;
+    std::string_view Key, Written;
+    if (!IniKeyLine(Line, Key, Written) || Key != Ident) throw Failure;
+  }
 
   const std::string Target = ResolvedTarget(FFileName);
   std::string Content;

@@ -343,12 +343,18 @@ class TestIniFile : public QObject {
     QTest::newRow("a folder in the file's place") << "folder";
     QTest::newRow("missing folder") << "missing folder";
     QTest::newRow("line break in the value") << "line break";
+    // Names that would not read back as written.
+    QTest::newRow("key that reads as a section") << "section key";
+    QTest::newRow("blanks around the key") << "blank key";
+    QTest::newRow("blanks around the section") << "blank section";
   }
   void FailedWritesChangeNothing() {
     QFETCH(QString, Case);
     QString Target = Path();
     const QByteArray Before = "[config]\nhanguptime=60\n";
     std::string Value = "90";
+    std::string Section = "config";
+    std::string Ident = "hanguptime";
     if (Case == "read-only") {
       WriteAll(Target, Before);
       ::chmod(Target.toLocal8Bit().constData(), 0444);
@@ -358,16 +364,19 @@ class TestIniFile : public QObject {
       Target = FDir.filePath(QStringLiteral("gone/dravik.ini"));
     } else {
       WriteAll(Target, Before);
-      Value = "90\n[evil]";
+      if (Case == "line break") Value = "90\n[evil]";
+      if (Case == "section key") Ident = "[evil]hanguptime";
+      if (Case == "blank key") Ident = " hanguptime";
+      if (Case == "blank section") Section = "config ";
     }
     TIniFile Ini(Target.toStdString());
     try {
-      Ini.WriteString("config", "hanguptime", Value);
+      Ini.WriteString(Section, Ident, Value);
       QFAIL("the write did not fail");
     } catch (const Exception& Error) {
       QCOMPARE(QString::fromStdString(Error.Message()), "Unable to write to " + Target);
     }
-    if (Case == "read-only" || Case == "line break") QCOMPARE(ReadAll(Target), Before);
+    if (Case != "folder" && Case != "missing folder") QCOMPARE(ReadAll(Target), Before);
     if (Case == "folder") QVERIFY(QFileInfo(Target).isDir());
     QCOMPARE(Leftovers(), QStringList{});
   }
