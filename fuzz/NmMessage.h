@@ -75,8 +75,19 @@ class TNmMessage {
   static size_t CompleteType(const char* ASignature, int ADepth = 0) {
     if (ADepth > 32) return 0;
     switch (*ASignature) {
-      case 'y': case 'b': case 'n': case 'q': case 'i': case 'u': case 'x': case 't':
-      case 'd': case 's': case 'o': case 'g': case 'v':
+      case 'y':
+      case 'b':
+      case 'n':
+      case 'q':
+      case 'i':
+      case 'u':
+      case 'x':
+      case 't':
+      case 'd':
+      case 's':
+      case 'o':
+      case 'g':
+      case 'v':
         return 1;
       case 'a': {
         const size_t Element = CompleteType(ASignature + 1, ADepth + 1);

@@ -24,16 +24,17 @@ const std::string Token = "0123456789abcdef0123456789abcdef";
 
 TMethod MethodOf(const QByteArray& AName) {
   static const QList<QPair<QByteArray, TMethod>> Methods = {
-      {"GET", TMethod::Get},         {"PUT", TMethod::Put},       {"DELETE", TMethod::Delete},
-      {"POST", TMethod::Post},       {"HEAD", TMethod::Head},     {"OPTIONS", TMethod::Options},
-      {"PATCH", TMethod::Patch},     {"CONNECT", TMethod::Connect}, {"TRACE", TMethod::Trace},
+      {"GET", TMethod::Get},     {"PUT", TMethod::Put},         {"DELETE", TMethod::Delete},
+      {"POST", TMethod::Post},   {"HEAD", TMethod::Head},       {"OPTIONS", TMethod::Options},
+      {"PATCH", TMethod::Patch}, {"CONNECT", TMethod::Connect}, {"TRACE", TMethod::Trace},
   };
   for (const auto& [Name, Method] : Methods)
     if (Name == AName) return Method;
   return TMethod::Unknown;
 }
 
-void Check(TMethod AMethod, const QUrl& AUrl, const QList<QPair<QByteArray, QByteArray>>& AHeaders) {
+void Check(TMethod AMethod, const QUrl& AUrl,
+           const QList<QPair<QByteArray, QByteArray>>& AHeaders) {
   const TControlRequest Request = ReadControlRequest(AMethod, AUrl, AHeaders, Token);
   if (Request.Action == TControlRequest::TAction::Refuse) {
     if (Request.Code == QHttpServerResponder::StatusCode::Ok || Request.Error.isEmpty())

@@ -46,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
 
   std::string Address, Gateway;
   ReadIp4Config(Message.Rewound(), Address, Gateway);
-  if ((!Address.empty() && !IsIpv4Address(Address)) || (!Gateway.empty() && !IsIpv4Address(Gateway)))
+  if ((!Address.empty() && !IsIpv4Address(Address)) ||
+      (!Gateway.empty() && !IsIpv4Address(Gateway)))
     std::abort();
 
   // Properties.Get replies: one variant.

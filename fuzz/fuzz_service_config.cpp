@@ -45,8 +45,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
       !InRange(Config.OfflineSeconds, 1, 31 * 86400) || !InRange(Config.DistinctFrom, 0, 1000) ||
       !InRange(Config.RedialLimit, 0, 100) || !InRange(Config.RetryFirstSeconds, 1, 86400) ||
       !InRange(Config.RetryLongestSeconds, Config.RetryFirstSeconds, 86400) ||
-      !InRange(Config.CheckTimeoutSeconds, 1, 300) || !InRange(Config.HookTimeoutSeconds, 1, 3600) ||
-      !InRange(Config.ListenPort, 0, 65535) || !InRange(Config.HistoryDays, 1, 36500))
+      !InRange(Config.CheckTimeoutSeconds, 1, 300) ||
+      !InRange(Config.HookTimeoutSeconds, 1, 3600) || !InRange(Config.ListenPort, 0, 65535) ||
+      !InRange(Config.HistoryDays, 1, 36500))
     std::abort();
   if (!Config.Hook.empty() && Config.Hook.front().rfind('/', 0) != 0) std::abort();
   if (!Config.TokenFile.empty() && Config.TokenFile.front() != '/') std::abort();

@@ -79,14 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   if (Command.size() < 3 || Command.size() % 2 == 0) return 0;
   const std::string Section = Command[0];
   TIniFile::TKeyValues Values;
-  for (size_t I = 1; I + 1 < Command.size(); I += 2) Values.emplace_back(Command[I], Command[I + 1]);
+  for (size_t I = 1; I + 1 < Command.size(); I += 2)
+    Values.emplace_back(Command[I], Command[I + 1]);
   const std::string Old = Input.substr(Break + 1);
 
   const std::string FileName = fuzz::WriteScratchFile(Old);
   TIniFile File(FileName);
   const std::vector<std::pair<std::string, std::string>> Keys = Names(
       Old.compare(0, ByteOrderMark.size(), ByteOrderMark) == 0 ? Old.substr(ByteOrderMark.size())
-                                                                 : Old);
+                                                               : Old);
   std::map<std::pair<std::string, std::string>, std::string> Before;
   for (const auto& [S, K] : Keys) Before[{Lower(S), Lower(K)}] = File.ReadString(S, K, "\x01");
 
@@ -130,10 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   };
   // A last line that ends in a lone carriage return gets the file's line
   // ending after it when lines are added: the same bytes, split otherwise.
-  auto Same = [](std::string_view A, std::string_view B) {
-    if (!A.empty() && A.back() == '\r') A.remove_suffix(1);
-    if (!B.empty() && B.back() == '\r') B.remove_suffix(1);
-    return A == B;
+  auto Same = [](const std::string& AOld, const std::string& ANew) {
+    return AOld == ANew || AOld == ANew + "\r";
   };
   size_t I = 0, J = 0;
   while (I < OldLines.size() || J < NewLines.size()) {

@@ -8,8 +8,8 @@ namespace {
 
 using TStatusCode = QHttpServerResponder::StatusCode;
 
-TControlRequest Refusal(TStatusCode ACode, const QString& AError, const QByteArray& AHeaderName = {},
-                        const QByteArray& AHeaderValue = {}) {
+TControlRequest Refusal(TStatusCode ACode, const QString& AError,
+                        const QByteArray& AHeaderName = {}, const QByteArray& AHeaderValue = {}) {
   TControlRequest Request;
   Request.Code = ACode;
   Request.Error = AError;

@@ -122,7 +122,8 @@ void TControlServer::Handle(const QHttpServerRequest& ARequest, QHttpServerRespo
     case TControlRequest::TAction::History: {
       QJsonArray Rows;
       if (FHistory != nullptr) {
-        for (const TDialRecord& Row : FHistory->Since(Request.Since, static_cast<int>(Request.Limit)))
+        for (const TDialRecord& Row :
+             FHistory->Since(Request.Since, static_cast<int>(Request.Limit)))
           Rows.append(RowJson(Row));
       }
       Reply(QJsonObject{{"rows", Rows}});

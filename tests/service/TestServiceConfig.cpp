@@ -110,10 +110,13 @@ class TestServiceConfig : public QObject {
         << "/etc/d.conf: retry-longest-seconds: must not be below retry-first-seconds";
     // Names from the file are shown with their control characters escaped
     // and cut short: the problem line cannot clear a terminal or run on.
-    QTest::newRow("escape in key") << QByteArray("entry=A\non\x1b[2Jline=5\n")
-                                   << "/etc/d.conf:2: on\\x1b[2Jline: unknown key";
-    QTest::newRow("bell in section") << QByteArray("[a\x07" "b]\n")
-                                     << "/etc/d.conf:1: unknown section [a\\x07" "b] (the only";
+    QTest::newRow("escape in key")
+        << QByteArray("entry=A\non\x1b[2Jline=5\n") << "/etc/d.conf:2: on\\x1b[2Jline: unknown key";
+    QTest::newRow("bell in section") << QByteArray(
+                                            "[a\x07"
+                                            "b]\n")
+                                     << "/etc/d.conf:1: unknown section [a\\x07"
+                                        "b] (the only";
     QTest::newRow("long key") << QByteArray(QByteArray(100, 'k') + "=1\n")
                               << "/etc/d.conf:1: " + QString(64, 'k') + "...: unknown key";
   }
