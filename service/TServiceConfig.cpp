@@ -28,6 +28,17 @@ bool HasControlCharacters(const std::string& AText) {
   return false;
 }
 
+// A name from the file is repeated in a message only when it is short,
+// printable text: a binary or huge line must not reach the log or the
+// terminal as it is.
+bool ShowableName(std::string_view AText) {
+  if (AText.size() > 64) return false;
+  for (const unsigned char C : AText) {
+    if (C < 0x20 || C > 0x7E) return false;
+  }
+  return true;
+}
+
 // Empty on success, else what is wrong with the value.
 using TKeyReader = std::function<std::string(const std::string&, TServiceConfig&)>;
 
@@ -170,14 +181,18 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     if (IniSectionLine(Line, Name, Rest)) {
       if (Name != Section || !IniTrim(Rest).empty())
         return Problem(Number, "",
-                       "unknown section [" + std::string(Name) + "] (the only one is [dravikd])");
+                       (ShowableName(Name) ? "unknown section [" + std::string(Name) + "]"
+                                           : std::string("unknown section")) +
+                           " (the only one is [dravikd])");
       continue;
     }
     if (!IniKeyLine(Line, KeyText, ValueText)) return Problem(Number, "", "expected KEY = VALUE");
     const std::string Key(KeyText);
     const std::string Value(ValueText);
     const auto Reader = Readers().find(Key);
-    if (Reader == Readers().end()) return Problem(Number, Key, "unknown key");
+    if (Reader == Readers().end())
+      return ShowableName(Key) ? Problem(Number, Key, "unknown key")
+                               : Problem(Number, "", "unknown key (not printable, or too long)");
     if (!Seen.insert(Key).second) return Problem(Number, Key, "given twice");
     if (Value.size() > MaxValueBytes || HasControlCharacters(Value))
       return Problem(Number, Key, "the value is too long or holds control characters");
