@@ -4,7 +4,6 @@
 #include <arpa/inet.h>
 #include <sys/stat.h>
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
