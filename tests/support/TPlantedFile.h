@@ -15,8 +15,8 @@ namespace TPlantedFile {
 //   "file"          a file holding AContent
 //   "unreadable"    such a file with mode 0200 (root reads it all the same)
 //   "read-only"     such a file with mode 0444
-//   "huge"          a file starting with AContent, 64 MiB long (sparse: it
-//                   takes no room on the disk)
+//   "huge"          a file starting with AContent, HugeSize long (sparse:
+//                   it takes no room on the disk)
 //   "folder"        an empty folder
 //   "fifo"          a named pipe, which no one writes into
 //   "link"          a symbolic link to a file holding AContent in the folder
@@ -37,15 +37,16 @@ void Remove(const QString& APath);
 // others beside APath.
 QString Elsewhere(const QString& APath);
 
-constexpr qint64 HugeSize = qint64(64) << 20;
+// Larger than any file the programs read whole.
+constexpr qint64 HugeSize = qint64(20) << 20;
 
 // Whether a program running as root sees AKind as it is meant: root reads a
 // file without read permission and writes one without write permission.
 bool MeaningfulFor(const QString& AKind);
 
 // Every entry under AFolder (links not followed), one line each: its path,
-// its kind and mode, and a link's target or a file's size and a digest of
-// its content.
+// its kind and mode, and a link's target, or a file's size, inode, time of
+// change and a digest of its first MiB.
 QStringList Snapshot(const QString& AFolder);
 
 }  // namespace TPlantedFile
