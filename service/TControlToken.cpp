@@ -40,11 +40,14 @@ std::string Create(const std::string& APath) {
 }  // namespace
 
 std::string LoadControlToken(const std::string& APath, bool ACreate, std::string& AToken) {
-  int Fd = open(APath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  // Without blocking: a FIFO under the name would otherwise stop the service
+  // at start until some writer came; the check below refuses it.
+  constexpr int Flags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
+  int Fd = open(APath.c_str(), Flags);
   if (Fd < 0 && errno == ENOENT && ACreate) {
     const std::string Problem = Create(APath);
     if (!Problem.empty()) return Problem;
-    Fd = open(APath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    Fd = open(APath.c_str(), Flags);
   }
   if (Fd < 0) return APath + ": cannot be read: " + std::strerror(errno);
   struct stat Info;

@@ -1,6 +1,7 @@
 #include "THistory.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <memory>
 
@@ -46,6 +47,13 @@ std::string THistory::Exec(const char* ASql) {
 
 std::string THistory::Open(const std::string& AFileName) {
   if (FDb != nullptr) return "already open";
+  // SQLite's own answer for these is "unable to open database file"; the
+  // user is told what is in the history's place instead.
+  struct stat Info {};
+  if (lstat(AFileName.c_str(), &Info) == 0) {
+    if (S_ISLNK(Info.st_mode)) return AFileName + ": a symbolic link, not the history database";
+    if (!S_ISREG(Info.st_mode)) return AFileName + ": not a plain file";
+  }
   if (sqlite3_open_v2(AFileName.c_str(), &FDb,
                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW,
                       nullptr) != SQLITE_OK) {
@@ -53,6 +61,13 @@ std::string THistory::Open(const std::string& AFileName) {
     sqlite3_close(FDb);
     FDb = nullptr;
     return Text;
+  }
+  // A file without write permission opens read-only: every dial after the
+  // start would go unrecorded.
+  if (sqlite3_db_readonly(FDb, "main") == 1) {
+    sqlite3_close(FDb);
+    FDb = nullptr;
+    return AFileName + ": cannot be written";
   }
   sqlite3_busy_timeout(FDb, 5000);
   // WAL with NORMAL syncing loses no committed row when the process dies;

@@ -197,7 +197,8 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     const std::string Key(KeyText);
     const std::string Value(ValueText);
     const auto Reader = Readers().find(Key);
-    if (Reader == Readers().end()) return Problem(Number, Key, "unknown key");
+    if (Reader == Readers().end())
+      return Problem(Number, Key, "unknown key");
     if (!Seen.insert(Key).second) return Problem(Number, Key, "given twice");
     if (Value.size() > MaxValueBytes || HasControlCharacters(Value))
       return Problem(Number, Key, "the value is too long or holds control characters");

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdlib>
 #include <new>
 #include <string_view>
 #include <vector>
@@ -47,12 +46,33 @@ bool HasLineBreak(const std::string& AText) {
   return AText.find_first_of("\r\n") != std::string::npos;
 }
 
-// A settings file reached through a symbolic link is replaced at the link's
-// target, so that the link survives.
+// A settings file is a few lines a person wrote; a file far larger than that
+// is not one, and reading it whole would take the program's memory.
+constexpr size_t MaxSettingsBytes = 16 * 1024 * 1024;
+
+std::string DirectoryOf(const std::string& APath) {
+  const size_t Slash = APath.rfind('/');
+  if (Slash == std::string::npos) return ".";
+  return Slash == 0 ? "/" : APath.substr(0, Slash);
+}
+
+// A settings file reached through symbolic links is replaced at the last
+// link's target, so that the links survive; a link to a file not made yet
+// (a settings file kept in another folder) gets it made there. Empty when
+// the links go round in a loop or a link cannot be read.
 std::string ResolvedTarget(const std::string& AFileName) {
-  char Resolved[PATH_MAX];
-  if (::realpath(AFileName.c_str(), Resolved) != nullptr) return Resolved;
-  return AFileName;
+  std::string Path = AFileName;
+  // As many links as the system itself follows in one path.
+  for (int Hops = 0; Hops < 40; ++Hops) {
+    struct stat Info {};
+    if (::lstat(Path.c_str(), &Info) != 0 || !S_ISLNK(Info.st_mode)) return Path;
+    char Text[PATH_MAX];
+    const ssize_t Length = ::readlink(Path.c_str(), Text, sizeof(Text));
+    if (Length <= 0 || static_cast<size_t>(Length) >= sizeof(Text)) return {};
+    const std::string Link(Text, static_cast<size_t>(Length));
+    Path = Link.front() == '/' ? Link : DirectoryOf(Path) + "/" + Link;
+  }
+  return {};
 }
 
 // A file without write permission is left alone, as it would be by a writer
@@ -71,7 +91,7 @@ TIniFile::TIniFile(const std::string& AFileName) : FFileName(AFileName) {}
 std::string TIniFile::ReadString(const std::string& ASection, const std::string& AIdent,
                                  const std::string& ADefault) const {
   std::string Content;
-  if (ReadBoundedFile(FFileName, AnySize, Content) != TFileRead::Read) return ADefault;
+  if (ReadBoundedFile(FFileName, MaxSettingsBytes, Content) != TFileRead::Read) return ADefault;
   TakeByteOrderMark(Content);
   const std::vector<TIniLine> Lines = SplitIniLines(Content);
   size_t Begin = 0, End = 0;
@@ -84,7 +104,7 @@ std::string TIniFile::ReadString(const std::string& ASection, const std::string&
 
 bool TIniFile::Unreadable() const {
   std::string Content;
-  const TFileRead Read = ReadBoundedFile(FFileName, AnySize, Content);
+  const TFileRead Read = ReadBoundedFile(FFileName, MaxSettingsBytes, Content);
   return Read == TFileRead::CannotOpen || Read == TFileRead::Refused;
 }
 
@@ -111,10 +131,11 @@ void TIniFile::WriteStrings(const std::string& ASection, const TKeyValues& AValu
   }
 
   const std::string Target = ResolvedTarget(FFileName);
+  if (Target.empty()) throw Failure;
   std::string Content;
   // An existing file that cannot be read is not overwritten: its content
   // would be lost.
-  const TFileRead Read = ReadBoundedFile(Target, AnySize, Content);
+  const TFileRead Read = ReadBoundedFile(Target, MaxSettingsBytes, Content);
   if (Read != TFileRead::Read && Read != TFileRead::Missing) throw Failure;
   const bool Marked = TakeByteOrderMark(Content);
   std::vector<TIniLine> Lines = SplitIniLines(Content);

@@ -11,7 +11,9 @@
 // write replaces the file at once. A file that starts with a UTF-8
 // byte-order mark is read past it and keeps it when written. Files are
 // opened without blocking, and anything that is not a regular file (a
-// folder, a FIFO, a device) is never read or written.
+// folder, a FIFO, a device) or is larger than 16 MiB is never read or
+// written. A file reached through symbolic links is written at their target,
+// the links kept.
 class TIniFile {
  public:
   explicit TIniFile(const std::string& AFileName);
@@ -23,8 +25,9 @@ class TIniFile {
   std::string ReadString(const std::string& ASection, const std::string& AIdent,
                          const std::string& ADefault) const;
   // True when something is there under the file's name but it cannot be read
-  // as a settings file (not a regular file, or a read error); false for a
-  // file that reads or for no file at all.
+  // as a settings file (not a regular file, larger than 16 MiB, no
+  // permission, links in a loop, or a read error); false for a file that
+  // reads or for no file at all (a link to no file included).
   bool Unreadable() const;
   // The key's text read as a signed 32-bit integer (leading blanks, sign,
   // decimal, or hexadecimal after "$", "x", "X", "0x", "0X"); ADefault for any

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <limits>
 #include <string>
 
 enum class TFileRead {
@@ -10,10 +9,6 @@ enum class TFileRead {
   CannotOpen,  // the file is there but cannot be opened
   Refused,     // not a regular file, larger than allowed or than memory, or the read failed
 };
-
-// As AMaxBytes: whatever fits in memory, for a file the user keeps (the
-// settings), which no other process can plant.
-constexpr size_t AnySize = std::numeric_limits<size_t>::max();
 
 // Reads the whole of the regular file APath into AText, refusing one larger
 // than AMaxBytes (also one that grows beyond it while it is read), so that a

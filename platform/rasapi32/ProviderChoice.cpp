@@ -55,10 +55,10 @@ bool IsProviderWord(const std::string& AText) {
 
 // The "provider = NAME" line of the configuration file; empty when there is
 // no file or no such line. ANote tells what was wrong with a line that was
-// there.
+// there, or with a file that is there but cannot be read.
 std::string ConfiguredName(const std::string& AFile, std::string& ANote) {
   std::string Value;
-  if (!ConfigValue(AFile, "provider", Value) || IsProviderWord(Value)) return Value;
+  if (!ConfigValue(AFile, "provider", Value, ANote) || IsProviderWord(Value)) return Value;
   ANote = "the provider line of " + AFile + " is not a provider name";
   return {};
 }

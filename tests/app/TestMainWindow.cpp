@@ -20,6 +20,7 @@
 #include "RasControl.h"
 #include "RasProvider.h"
 #include "TApplication.h"
+#include "TPlantedFile.h"
 #include "TSimService.h"
 #include "TSimServiceDir.h"
 #include "TestSupport.h"
@@ -609,6 +610,78 @@ class TestMainWindow : public QObject {
     QVERIFY(!Form.isVisible());
     QCOMPARE(TModalRecorder::Instance().Shown().size(), size_t(2));
     QVERIFY(QFileInfo(Window.SettingsPath()).isDir());
+  }
+
+  // Whatever a user may have under the settings file's name: the window
+  // shows the file's values or the defaults, says at start what it cannot
+  // read, and closing either writes the settings (through a link, at the
+  // link's target) or says "Unable to write to ..." once and changes nothing
+  // of the user's. A folder and a read-only file are the tests above.
+  void BadSettingsFiles_data() {
+    QTest::addColumn<QString>("Kind");
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<int>("HangUp");
+    QTest::addColumn<int>("Connect");
+    QTest::addColumn<bool>("ReadRefused");
+    // Null: the close is refused and nothing changes.
+    QTest::addColumn<QByteArray>("Written");
+    const QByteArray Ours = "[config]\nhanguptime=45\n";
+    const QByteArray Closed = "[config]\nhanguptime=77\nconnecttime=20\nchange=0\n";
+    const QByteArray Garbage = "this is no\x1b[31m settings file\n=\n[[[\n";
+    QByteArray Binary;
+    for (int Byte = 0; Byte < 256; ++Byte) Binary += char(Byte);
+    QTest::newRow("garbage text") << "file" << Garbage << 60 << 20 << false << Garbage + Closed;
+    QTest::newRow("binary") << "file" << Binary << 60 << 20 << false << Binary + "\n" + Closed;
+    QTest::newRow("truncated inside a key")
+        << "file" << QByteArray("[config]\nconnecttime=33\nhangupt") << 60 << 33 << false
+        << QByteArray("[config]\nconnecttime=33\nhangupt\nhanguptime=77\nchange=0\n");
+    QTest::newRow("huge") << "huge" << Ours << 60 << 20 << true << QByteArray();
+    QTest::newRow("unreadable") << "unreadable" << Ours << 60 << 20 << true << QByteArray();
+    QTest::newRow("link to a file elsewhere")
+        << "link" << Ours << 45 << 20 << false << QByteArray(Closed);
+    QTest::newRow("link to a read-only file")
+        << "link to a read-only file" << Ours << 45 << 20 << false << QByteArray();
+    QTest::newRow("link to a folder")
+        << "link to a folder" << Ours << 60 << 20 << true << QByteArray();
+    QTest::newRow("dangling link: the file is made at its target")
+        << "dangling link" << Ours << 60 << 20 << false << QByteArray(Closed);
+    QTest::newRow("link into a missing folder")
+        << "link into a missing folder" << Ours << 60 << 20 << false << QByteArray();
+    QTest::newRow("link loop") << "link loop" << Ours << 60 << 20 << true << QByteArray();
+  }
+  void BadSettingsFiles() {
+    QFETCH(QString, Kind);
+    QFETCH(QByteArray, Content);
+    QFETCH(int, HangUp);
+    QFETCH(int, Connect);
+    QFETCH(bool, ReadRefused);
+    QFETCH(QByteArray, Written);
+    if (!TPlantedFile::MeaningfulFor(Kind)) QSKIP("root reads a file without read permission");
+    TWindowUnderTest Window;
+    const QString Settings = Window.SettingsPath();
+    QVERIFY(TPlantedFile::Plant(Settings, Kind, Content));
+    const QStringList Before = TPlantedFile::Snapshot(Window.Folder.path());
+    TForm1& Form = Window.Create();
+    QCOMPARE(Form.SpinEdit1->Value(), HangUp);
+    QCOMPARE(Form.SpinEdit2->Value(), Connect);
+    QCOMPARE(Shown(0), ReadRefused ? "Unable to read " + Settings + "." : "<no box>");
+    const size_t AtStart = TModalRecorder::Instance().Shown().size();
+    Form.SpinEdit1->SetValue(77);
+    if (Written.isNull()) {
+      QVERIFY(!Window.Close());
+      QCOMPARE(Shown(int(AtStart)), "Unable to write to " + Settings + ".");
+      QVERIFY(Window.Close());
+      QCOMPARE(TModalRecorder::Instance().Shown().size(), AtStart + 1);
+      QCOMPARE(TPlantedFile::Snapshot(Window.Folder.path()), Before);
+      return;
+    }
+    QVERIFY(Window.Close());
+    QCOMPARE(TModalRecorder::Instance().Shown().size(), AtStart);
+    QCOMPARE(Window.ReadSettings(), Written);
+    // A link stays a link to the same place.
+    const bool Link = Kind.contains("link");
+    QCOMPARE(QFileInfo(Settings).isSymLink(), Link);
+    if (Link) QCOMPARE(QFileInfo(Settings).symLinkTarget(), TPlantedFile::Elsewhere(Settings));
   }
 
   // The log's time text under real locales, from the monitor's event to the

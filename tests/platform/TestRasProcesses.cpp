@@ -5,12 +5,15 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTest>
 #include <memory>
 
 #include "Ras.h"
 #include "RasTestSupport.h"
+#include "TPlantedFile.h"
 #include "TestSupport.h"
 
 namespace {
@@ -252,50 +255,79 @@ class TestRasProcesses : public QObject {
 
   // Which provider answers: the environment first, then the configuration
   // file; one that is unknown or cannot start fails every call with 711 and
-  // the tool says why.
+  // the tool says why. A configuration file that is there but cannot be read
+  // is named the same way, never taken for a missing one.
   void ProviderChoice_data() {
     QTest::addColumn<QStringList>("Environment");
+    QTest::addColumn<QString>("Kind");
     QTest::addColumn<QByteArray>("Config");
     QTest::addColumn<bool>("Usable");
     QTest::addColumn<QString>("Err");
-    QTest::newRow("default") << QStringList{} << QByteArray() << true << "";
+    const QStringList None;
+    const QByteArray Sim = "provider = sim\n";
+    QTest::newRow("default") << None << "none" << QByteArray() << true << "";
     QTest::newRow("environment sim")
-        << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << QByteArray() << true << "";
+        << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << "none" << QByteArray() << true << "";
     // Detection finds no NetworkManager: the simulated service, as before.
     QTest::newRow("no system bus")
-        << QStringList{"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/dravik-bus"} << QByteArray()
-        << true << "";
+        << QStringList{"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/dravik-bus"} << "none"
+        << QByteArray() << true << "";
     QTest::newRow("environment unknown")
-        << QStringList{"DRAVIK_RAS_PROVIDER=carrier-pigeon"} << QByteArray() << false
+        << QStringList{"DRAVIK_RAS_PROVIDER=carrier-pigeon"} << "none" << QByteArray() << false
         << "unknown dial-up provider \"carrier-pigeon\"";
-    QTest::newRow("environment not a name") << QStringList{"DRAVIK_RAS_PROVIDER=$(rm -rf x)"}
-                                            << QByteArray() << false << "(not a provider name)";
-    QTest::newRow("config sim") << QStringList{} << QByteArray("# chosen\nprovider = sim\n") << true
-                                << "";
+    QTest::newRow("environment not a name")
+        << QStringList{"DRAVIK_RAS_PROVIDER=$(rm -rf x)"} << "none" << QByteArray() << false
+        << "(not a provider name)";
+    QTest::newRow("config sim") << None << "file" << QByteArray("# chosen\nprovider = sim\n")
+                                << true << "";
     QTest::newRow("config unknown")
-        << QStringList{} << QByteArray("provider=smoke-signals\n") << false << "ras.conf";
+        << None << "file" << QByteArray("provider=smoke-signals\n") << false << "ras.conf";
     QTest::newRow("config not a name")
-        << QStringList{} << QByteArray("provider=a b\n") << false << "not a provider name";
+        << None << "file" << QByteArray("provider=a b\n") << false << "not a provider name";
     QTest::newRow("environment wins over config")
-        << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << QByteArray("provider=smoke-signals\n") << true
-        << "";
+        << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << "file"
+        << QByteArray("provider=smoke-signals\n") << true << "";
     QTest::newRow("service folder not absolute")
-        << QStringList{"DRAVIK_RAS_DIR=relative/dir"} << QByteArray() << false
+        << QStringList{"DRAVIK_RAS_DIR=relative/dir"} << "none" << QByteArray() << false
         << "DRAVIK_RAS_DIR must be an absolute folder path";
     QTest::newRow("runtime folder unusable")
-        << QStringList{"DRAVIK_RAS_DIR=/proc/self/no-such-folder"} << QByteArray() << false
-        << "cannot start";
+        << QStringList{"DRAVIK_RAS_DIR=/proc/self/no-such-folder"} << "none" << QByteArray()
+        << false << "cannot start";
+    QTest::newRow("config binary, no provider line") << None << "file"
+                                                     << QByteArray(
+                                                            "\x7f"
+                                                            "ELF\x02\x01\x00\xff\n=\n[\n",
+                                                            13)
+                                                     << true << "";
+    QTest::newRow("config truncated inside the name")
+        << None << "file" << QByteArray("provider = si") << false
+        << "unknown dial-up provider \"si\"";
+    QTest::newRow("config huge") << None << "huge" << Sim << false
+                                 << "ras.conf is not a plain file of at most 64 KiB";
+    QTest::newRow("config a folder")
+        << None << "folder" << Sim << false << "ras.conf is not a plain file";
+    QTest::newRow("config a FIFO")
+        << None << "fifo" << Sim << false << "ras.conf is not a plain file";
+    QTest::newRow("config unreadable")
+        << None << "unreadable" << Sim << false << "ras.conf cannot be read";
+    QTest::newRow("config link to a file elsewhere") << None << "link" << Sim << true << "";
+    QTest::newRow("config dangling link: no file") << None << "dangling link" << Sim << true << "";
+    QTest::newRow("config link loop")
+        << None << "link loop" << Sim << false << "ras.conf cannot be read";
+    QTest::newRow("config a folder, the environment names the provider")
+        << QStringList{"DRAVIK_RAS_PROVIDER=sim"} << "folder" << Sim << true << "";
   }
   void ProviderChoice() {
     QFETCH(QStringList, Environment);
+    QFETCH(QString, Kind);
     QFETCH(QByteArray, Config);
     QFETCH(bool, Usable);
     QFETCH(QString, Err);
-    if (!Config.isEmpty()) {
-      QFile File(FDir.Path() + "/ras.conf");
-      QVERIFY(File.open(QIODevice::WriteOnly));
-      File.write(Config);
-    }
+    if (!TPlantedFile::MeaningfulFor(Kind)) QSKIP("root reads a file without read permission");
+    const QString File = FDir.Path() + "/ras.conf";
+    const auto Cleanup = qScopeGuard([&File] { TPlantedFile::Remove(File); });
+    if (Kind != "none") QVERIFY(TPlantedFile::Plant(File, Kind, Config));
+    const QStringList Before = TPlantedFile::Snapshot(FDir.Path());
     if (!Environment.join(' ').contains("DRAVIK_RAS_PROVIDER")) {
       Environment << "DRAVIK_RAS_PROVIDER";
     }
@@ -312,6 +344,10 @@ class TestRasProcesses : public QObject {
     for (const QString& Line : Lines) {
       QCOMPARE(Line.section(' ', 1) == "711", !Usable);
     }
+    // The configuration is only read.
+    const QRegularExpression Configuration("^(ras\\.conf|elsewhere)");
+    QCOMPARE(TPlantedFile::Snapshot(FDir.Path()).filter(Configuration),
+             Before.filter(Configuration));
   }
 
   // NetworkManager named but not on the bus (here: no bus at all): every

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
@@ -14,6 +15,7 @@
 #include "Ras.h"
 #include "RasControl.h"
 #include "RasTestSupport.h"
+#include "TPlantedFile.h"
 #include "TestSupport.h"
 
 namespace {
@@ -61,6 +63,20 @@ int StepOf(RASCONNSTATE AState) {
 bool IsIpAddress(const std::string& AText) {
   in_addr Address;
   return inet_pton(AF_INET, AText.c_str(), &Address) == 1;
+}
+
+// The entry names the service lists; its answer in AResult.
+QStringList EnumeratedEntries(DWORD& AResult) {
+  std::vector<RASENTRYNAMEA> Buffer(100);
+  std::memset(Buffer.data(), 0, Buffer.size() * sizeof(RASENTRYNAMEA));
+  Buffer[0].dwSize = sizeof(RASENTRYNAMEA);
+  DWORD Bytes = static_cast<DWORD>(Buffer.size() * sizeof(RASENTRYNAMEA));
+  DWORD Count = 0;
+  AResult = RasEnumEntriesA(nullptr, nullptr, Buffer.data(), &Bytes, &Count);
+  QStringList Listed;
+  for (DWORD Index = 0; AResult == ERROR_SUCCESS && Index < Count; ++Index)
+    Listed << Buffer[Index].szEntryName;
+  return Listed;
 }
 
 const QByteArray Phonebook =
@@ -349,6 +365,61 @@ class TestRasSim : public QObject {
     QCOMPARE(Listed, Entries);
   }
 
+  // What else a user may have in the phonebook's place: the calls that read
+  // it answer with the phonebook errors, a link is never followed (the
+  // phonebook holds passwords), and nothing there is replaced, not even by
+  // the sample a missing phonebook gets. Text that is not a phonebook is the
+  // listing's table above.
+  void BadPhonebookFiles_data() {
+    QTest::addColumn<QString>("Kind");
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<DWORD>("Result");
+    QTest::addColumn<QStringList>("Entries");
+    const QByteArray Text = "[Instant]\nUserName=bob\nPassword=pw\nDialSeconds=0\n";
+    QTest::newRow("truncated inside a section name")
+        << "file" << Text + "[Sl" << ERROR_SUCCESS << QStringList{"Instant"};
+    QTest::newRow("huge") << "huge" << Text << ERROR_CANNOT_LOAD_PHONEBOOK << QStringList{};
+    QTest::newRow("a folder") << "folder" << Text << ERROR_CANNOT_LOAD_PHONEBOOK << QStringList{};
+    QTest::newRow("a FIFO") << "fifo" << Text << ERROR_CANNOT_LOAD_PHONEBOOK << QStringList{};
+    QTest::newRow("unreadable") << "unreadable" << Text << ERROR_CANNOT_OPEN_PHONEBOOK
+                                << QStringList{};
+    QTest::newRow("link to a phonebook elsewhere")
+        << "link" << Text << ERROR_CANNOT_OPEN_PHONEBOOK << QStringList{};
+    QTest::newRow("dangling link")
+        << "dangling link" << Text << ERROR_CANNOT_OPEN_PHONEBOOK << QStringList{};
+    QTest::newRow("link loop") << "link loop" << Text << ERROR_CANNOT_OPEN_PHONEBOOK
+                               << QStringList{};
+  }
+  void BadPhonebookFiles() {
+    QFETCH(QString, Kind);
+    QFETCH(QByteArray, Content);
+    QFETCH(DWORD, Result);
+    QFETCH(QStringList, Entries);
+    if (!TPlantedFile::MeaningfulFor(Kind)) QSKIP("root reads a file without read permission");
+    QVERIFY(QFile::remove(FDir.Phonebook()));
+    const auto Cleanup = qScopeGuard([this] { TPlantedFile::Remove(FDir.Phonebook()); });
+    QVERIFY(TPlantedFile::Plant(FDir.Phonebook(), Kind, Content));
+    const auto Planted = [this] {
+      QStringList Lines = TPlantedFile::Snapshot(FDir.Path());
+      // The runtime state is the service's own.
+      Lines.removeIf([](const QString& ALine) { return ALine.startsWith("run"); });
+      return Lines;
+    };
+    const QStringList Before = Planted();
+    DWORD Enumerated = 0;
+    QCOMPARE(EnumeratedEntries(Enumerated), Entries);
+    QCOMPARE(Enumerated, Result);
+    RASDIALPARAMSA Params = DialParamsFor("Instant");
+    QCOMPARE(RasGetEntryDialParamsA(nullptr, &Params, nullptr), Result);
+    QCOMPARE(QByteArray(Params.szUserName), QByteArray(Result == ERROR_SUCCESS ? "bob" : ""));
+    if (Result != ERROR_SUCCESS) {
+      HRASCONN Handle = 0;
+      QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle), Result);
+      QCOMPARE(Handle, HRASCONN(0));
+    }
+    QCOMPARE(Planted(), Before);
+  }
+
   // Values of an entry as the credentials lookup and a dial use them.
   void PhonebookValues_data() {
     QTest::addColumn<QByteArray>("Text");
@@ -428,39 +499,73 @@ class TestRasSim : public QObject {
     QCOMPARE(ModeOf(FDir.Path() + "/run/state.lock"), 0600);
   }
 
-  // A state file that someone else wrote badly: what does not parse is
-  // ignored, and the next change writes a sound file.
+  // A state file that someone else wrote badly, or something else in its
+  // place. What does not parse is ignored, and so is what cannot be the
+  // state (too large, not a plain file): the next change writes a sound file
+  // in its place, for the state is the service's own. What the service cannot
+  // open (a link, no permission) fails every call with 711 and stays; so does
+  // a folder, which a change cannot replace.
   void DamagedState_data() {
+    QTest::addColumn<QString>("Kind");
     QTest::addColumn<QByteArray>("Text");
-    QTest::addColumn<int>("Listed");
-    QTest::newRow("garbage") << QByteArray("\x00\x01garbage\n\xff", 11) << 0;
-    QTest::newRow("no header") << QByteArray("conn 5 0 0 0 1.2.3.4 1.2.3.5 Instant\n") << 0;
-    QTest::newRow("bad fields") << QByteArray(
-                                       "dravik-ras-state 1\n"
-                                       "conn 0 0 0 0 1.2.3.4 1.2.3.5 Instant\n"
-                                       "conn 5 x 0 0 1.2.3.4 1.2.3.5 Instant\n"
-                                       "conn 6 0 0 0 999.2.3.4 1.2.3.5 Instant\n"
-                                       "conn 7 0 0 0 1.2.3.4 1.2.3.5\n"
-                                       "next 0\n")
-                                << 0;
-    QTest::newRow("another boot") << QByteArray(
-                                         "dravik-ras-state 1\nboot some-other-boot\n"
-                                         "conn 5 0 0 0 1.2.3.4 1.2.3.5 Instant\n")
-                                  << 0;
+    QTest::addColumn<DWORD>("ListResult");
+    QTest::addColumn<DWORD>("DialResult");
+    const QByteArray Sound = "dravik-ras-state 1\nnext 9\n";
+    const auto Row = [](const char* AName, const QString& AKind, const QByteArray& AText,
+                        DWORD AList = ERROR_SUCCESS, DWORD ADial = ERROR_SUCCESS) {
+      QTest::newRow(AName) << AKind << AText << AList << ADial;
+    };
+    Row("garbage", "file", QByteArray("\x00\x01garbage\n\xff", 11));
+    Row("no header", "file", "conn 5 0 0 0 1.2.3.4 1.2.3.5 Instant\n");
+    Row("bad fields", "file",
+        "dravik-ras-state 1\n"
+        "conn 0 0 0 0 1.2.3.4 1.2.3.5 Instant\n"
+        "conn 5 x 0 0 1.2.3.4 1.2.3.5 Instant\n"
+        "conn 6 0 0 0 999.2.3.4 1.2.3.5 Instant\n"
+        "conn 7 0 0 0 1.2.3.4 1.2.3.5\n"
+        "next 0\n");
+    Row("another boot", "file",
+        "dravik-ras-state 1\nboot some-other-boot\n"
+        "conn 5 0 0 0 1.2.3.4 1.2.3.5 Instant\n");
+    Row("truncated inside a connection", "file", Sound + "conn 5 0 0 0 1.2.3.4 1.2");
+    Row("huge", "huge", Sound);
+    Row("a FIFO", "fifo", Sound);
+    Row("a folder", "folder", Sound, ERROR_SUCCESS, ERROR_RASMAN_CANNOT_INITIALIZE);
+    Row("unreadable", "unreadable", Sound, ERROR_RASMAN_CANNOT_INITIALIZE,
+        ERROR_RASMAN_CANNOT_INITIALIZE);
+    Row("link to a state elsewhere", "link", Sound, ERROR_RASMAN_CANNOT_INITIALIZE,
+        ERROR_RASMAN_CANNOT_INITIALIZE);
+    Row("dangling link", "dangling link", Sound, ERROR_RASMAN_CANNOT_INITIALIZE,
+        ERROR_RASMAN_CANNOT_INITIALIZE);
+    Row("link loop", "link loop", Sound, ERROR_RASMAN_CANNOT_INITIALIZE,
+        ERROR_RASMAN_CANNOT_INITIALIZE);
   }
   void DamagedState() {
+    QFETCH(QString, Kind);
     QFETCH(QByteArray, Text);
-    QFETCH(int, Listed);
-    QFile File(FDir.Path() + "/run/state");
-    QVERIFY(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    File.write(Text);
-    File.close();
-    QCOMPARE(int(ListedConnections().size()), Listed);
+    QFETCH(DWORD, ListResult);
+    QFETCH(DWORD, DialResult);
+    if (!TPlantedFile::MeaningfulFor(Kind)) QSKIP("root reads a file without read permission");
+    const QString State = FDir.Path() + "/run/state";
+    QFile::remove(State);
+    const auto Cleanup = qScopeGuard([&State] { TPlantedFile::Remove(State); });
+    QVERIFY(TPlantedFile::Plant(State, Kind, Text));
+    const QStringList Before = TPlantedFile::Snapshot(FDir.Path() + "/run");
+    DWORD Listing = 0;
+    QCOMPARE(int(ListedConnections(&Listing).size()), 0);
+    QCOMPARE(Listing, ListResult);
     RASDIALPARAMSA Params = StoredParams("Instant");
     HRASCONN Handle = 0;
-    QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle), ERROR_SUCCESS);
+    QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle), DialResult);
+    if (DialResult != ERROR_SUCCESS) {
+      QCOMPARE(Handle, HRASCONN(0));
+      QCOMPARE(TPlantedFile::Snapshot(FDir.Path() + "/run"), Before);
+      return;
+    }
     QVERIFY(Handle != 0);
     QCOMPARE(ListedEntryNames(), std::vector<std::string>{"Instant"});
+    QVERIFY(QFileInfo(State).isFile());
+    QVERIFY(QFileInfo(State).size() < 4096);
   }
 };
 

@@ -9,6 +9,8 @@
 
 #include "ServiceTestSupport.h"
 #include "TControlToken.h"
+#include "TPlantedFile.h"
+#include "TestSupport.h"
 
 class TestControlToken : public QObject {
   Q_OBJECT
@@ -81,6 +83,49 @@ class TestControlToken : public QObject {
       QVERIFY2(QString::fromStdString(Got).contains(Problem), Got.c_str());
       QCOMPARE(Read, std::string("unchanged"));
     }
+  }
+
+  // What else may be in the token file's place: each refused with the file
+  // named, at once (a FIFO that no one writes must not stop the service), no
+  // token taken and nothing there replaced by a new token file.
+  void BadTokenFiles_data() {
+    QTest::addColumn<QString>("Kind");
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<QString>("Problem");
+    const QByteArray Token = "abcdefghijklmnopq\n";
+    QTest::newRow("binary")
+        << "file" << QByteArray("abcdefghijklmnopq\x00\xff\x1b", 20)
+        << ": the token must be one line of 16 to 512 letters, digits or -._~+/=";
+    QTest::newRow("huge, a token at its start")
+        << "huge" << Token
+        << ": the token must be one line of 16 to 512 letters, digits or -._~+/=";
+    QTest::newRow("a folder") << "folder" << Token << ": not a plain file";
+    QTest::newRow("a FIFO") << "fifo" << Token << ": not a plain file";
+    QTest::newRow("unreadable") << "unreadable" << Token << ": cannot be read: Permission denied";
+    QTest::newRow("dangling link")
+        << "dangling link" << Token << ": cannot be read: Too many levels of symbolic links";
+    QTest::newRow("link loop") << "link loop" << Token
+                               << ": cannot be read: Too many levels of symbolic links";
+    QTest::newRow("a folder that takes no new file")
+        << "none" << Token << ": cannot be created: Permission denied";
+  }
+  void BadTokenFiles() {
+    QFETCH(QString, Kind);
+    QFETCH(QByteArray, Content);
+    QFETCH(QString, Problem);
+    if (!TPlantedFile::MeaningfulFor(Kind)) QSKIP("root reads a file without read permission");
+    QTemporaryDir Dir;
+    const QString Path = Dir.filePath("token");
+    if (Kind != "none") QVERIFY(TPlantedFile::Plant(Path, Kind, Content));
+    const QStringList Before = TPlantedFile::Snapshot(Dir.path());
+    const std::string File = Path.toStdString();
+    const auto Load = [&File] {
+      std::string Token = "unchanged";
+      return LoadControlToken(File, true, Token) + "|" + Token;
+    };
+    const std::string Got = Kind == "none" ? RunWithoutWriteAccess(Dir.path(), Load) : Load();
+    QCOMPARE(QString::fromStdString(Got), Path + Problem + "|unchanged");
+    QCOMPARE(TPlantedFile::Snapshot(Dir.path()), Before);
   }
 
   void LinkRefused() {

@@ -4,11 +4,14 @@
 
 #include <sqlite3.h>
 
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "ServiceTestSupport.h"
 #include "THistory.h"
+#include "TPlantedFile.h"
 
 namespace {
 
@@ -114,6 +117,60 @@ class TestHistory : public QObject {
     QCOMPARE(sqlite3_column_int(Statement, 0), 1);
     sqlite3_finalize(Statement);
     sqlite3_close(Reader);
+  }
+
+  // What may be in the history's place: each refused with the file named,
+  // at once (a FIFO must not stop the service), the history not open, and
+  // nothing there changed: a file that is not a history may be the user's.
+  void BadHistoryFiles_data() {
+    QTest::addColumn<QString>("Kind");
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<QString>("Problem");
+    QTemporaryDir Dir;
+    const std::string Made = Dir.filePath("made.sqlite").toStdString();
+    {
+      THistory History;
+      QCOMPARE(History.Open(Made), std::string());
+      for (int I = 0; I < 1000; ++I) History.Add(Row(I, "100.64.0.1", "failed"));
+    }
+    QFile File(QString::fromStdString(Made));
+    QVERIFY(File.open(QIODevice::ReadOnly));
+    const QByteArray Database = File.readAll();
+    QVERIFY(Database.size() > 8 * 4096);
+    QTest::newRow("a text file") << "file" << QByteArray("my notes\n")
+                                 << ": file is not a database";
+    QTest::newRow("truncated history") << "file" << Database.left(Database.size() / 2 + 100)
+                                       << ": database disk image is malformed";
+    QTest::newRow("a folder") << "folder" << QByteArray() << ": not a plain file";
+    QTest::newRow("a FIFO") << "fifo" << QByteArray() << ": not a plain file";
+    QTest::newRow("unreadable") << "unreadable" << Database << ": unable to open database file";
+    QTest::newRow("a history without write permission")
+        << "read-only" << Database << ": cannot be written";
+    QTest::newRow("link to a history elsewhere")
+        << "link" << Database << ": a symbolic link, not the history database";
+    QTest::newRow("dangling link")
+        << "dangling link" << QByteArray() << ": a symbolic link, not the history database";
+    QTest::newRow("link loop") << "link loop" << QByteArray()
+                               << ": a symbolic link, not the history database";
+  }
+  void BadHistoryFiles() {
+    QFETCH(QString, Kind);
+    QFETCH(QByteArray, Content);
+    QFETCH(QString, Problem);
+    if (!TPlantedFile::MeaningfulFor(Kind))
+      QSKIP("root reads and writes a file without permissions");
+    const QString Path = FDir.filePath("history.sqlite");
+    QFile::remove(Path);
+    const auto Cleanup = qScopeGuard([&Path] { TPlantedFile::Remove(Path); });
+    QVERIFY(TPlantedFile::Plant(Path, Kind, Content));
+    // What the file's name and its links stand for; SQLite's own files
+    // beside it do not count.
+    const QRegularExpression Planted("^(history\\.sqlite( |\\.loop)|elsewhere)");
+    const QStringList Before = TPlantedFile::Snapshot(FDir.path()).filter(Planted);
+    THistory History;
+    QCOMPARE(QString::fromStdString(History.Open(File())), Path + Problem);
+    QVERIFY(!History.IsOpen());
+    QCOMPARE(TPlantedFile::Snapshot(FDir.path()).filter(Planted), Before);
   }
 
   void NotAHistory() {

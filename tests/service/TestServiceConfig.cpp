@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "ServiceTestSupport.h"
+#include "TPlantedFile.h"
 #include "TServiceConfig.h"
 
 Q_DECLARE_METATYPE(std::vector<std::string>)
@@ -155,6 +156,53 @@ class TestServiceConfig : public QObject {
     QStringList GotList;
     for (const std::string& Word : Got) GotList << QString::fromStdString(Word);
     QCOMPARE(GotList, Words);
+  }
+
+  // Files a user may have in the configuration's place: every one refused
+  // with the file named (and, for a line in it, the line), the service's
+  // settings left as they were; a name from the file is shown back only
+  // when it is short, printable text. The rules for keys and values are the
+  // table above.
+  void BadConfigFiles_data() {
+    QTest::addColumn<QString>("Kind");
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<QString>("Message");
+    const QByteArray Fine = "entry = Line\nonline-seconds = 9\n";
+    QTest::newRow("binary") << "file"
+                            << QByteArray(
+                                   "entry = A\n\x7f"
+                                   "ELF\x02\x01\x00\xff=\x1b[2J\n",
+                                   24)
+                            << ":2: unknown key (not printable, or too long)";
+    QTest::newRow("a line of a thousand bytes") << "file"
+                                                << "entry = A\n" + QByteArray(1000, 'k') + "=1\n"
+                                                << ":2: unknown key (not printable, or too long)";
+    QTest::newRow("garbage section") << "file" << QByteArray("[\x1b[31mred]\nentry = A\n")
+                                     << ":1: unknown section (the only one is [dravikd])";
+    QTest::newRow("truncated inside a key")
+        << "file" << QByteArray("entry = A\nonline-sec") << ":2: expected KEY = VALUE";
+    QTest::newRow("a folder") << "folder" << Fine << ": not a plain file, or larger than 64 KiB";
+    QTest::newRow("a FIFO") << "fifo" << Fine << ": not a plain file, or larger than 64 KiB";
+    QTest::newRow("unreadable") << "unreadable" << Fine << ": cannot be read";
+    QTest::newRow("link to a file elsewhere") << "link" << Fine << "";
+    QTest::newRow("dangling link") << "dangling link" << Fine << ": cannot be read";
+    QTest::newRow("link loop") << "link loop" << Fine << ": cannot be read";
+  }
+  void BadConfigFiles() {
+    QFETCH(QString, Kind);
+    QFETCH(QByteArray, Content);
+    QFETCH(QString, Message);
+    if (!TPlantedFile::MeaningfulFor(Kind)) QSKIP("root reads a file without read permission");
+    QTemporaryDir Dir;
+    const QString File = Dir.filePath("dravikd.conf");
+    QVERIFY(TPlantedFile::Plant(File, Kind, Content));
+    const QStringList Before = TPlantedFile::Snapshot(Dir.path());
+    TServiceConfig Config;
+    Config.OnlineSeconds = 42;
+    const std::string Problem = LoadServiceConfig(File.toStdString(), Config);
+    QCOMPARE(QString::fromStdString(Problem), Message.isEmpty() ? QString() : File + Message);
+    QCOMPARE(Config.OnlineSeconds, Message.isEmpty() ? 9 : 42);
+    QCOMPARE(TPlantedFile::Snapshot(Dir.path()), Before);
   }
 
   void LoadFile() {

@@ -38,13 +38,14 @@ std::vector<std::string> ChosenTypes(const std::string& AConfigFile, std::string
     return Types;
   }
   std::string Configured;
-  if (ConfigValue(AConfigFile, "types", Configured)) {
+  if (ConfigValue(AConfigFile, "types", Configured, AProblem)) {
     if (!SplitTypes(Configured, Types)) {
       AProblem =
           "the types line of " + AConfigFile + " is not a comma-separated list of connection types";
     }
     return Types;
   }
+  if (!AProblem.empty()) return {};
   return {"pppoe", "gsm", "cdma"};
 }
 

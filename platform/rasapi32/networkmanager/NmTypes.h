@@ -9,8 +9,9 @@
 
 namespace dravik::ras::nm {
 
-// The chosen types; AProblem says what was wrong with a list that was given
-// (then the provider must not start).
+// The chosen types; AProblem says what was wrong with a list that was given,
+// or with a configuration file that is there but cannot be read (then the
+// provider must not start).
 std::vector<std::string> ChosenTypes(const std::string& AConfigFile, std::string& AProblem);
 
 }  // namespace dravik::ras::nm

@@ -55,6 +55,12 @@ class TestFileHelpers : public QObject {
         << "link" << true << TFileRead::Read << QByteArray("[a]\nk=v\n");
     QTest::newRow("a link, not followed")
         << "link" << false << TFileRead::CannotOpen << QByteArray();
+    // Refused at once: a reader that waited for a writer would never end.
+    QTest::newRow("a FIFO") << "fifo" << true << TFileRead::Refused << QByteArray();
+    QTest::newRow("a link to no file") << "dangling" << true << TFileRead::Missing << QByteArray();
+    QTest::newRow("a link to itself") << "loop" << true << TFileRead::CannotOpen << QByteArray();
+    QTest::newRow("no read permission")
+        << "unreadable" << true << TFileRead::CannotOpen << QByteArray();
   }
   void BoundedReadTellsWhatItFound() {
     QFETCH(QString, Name);
@@ -67,6 +73,13 @@ class TestFileHelpers : public QObject {
     Write(Dir.filePath("large"), QByteArray(17, 'x'));
     QVERIFY(QDir(Dir.path()).mkdir("folder"));
     QVERIFY(QFile::link(Dir.filePath("small"), Dir.filePath("link")));
+    QCOMPARE(::mkfifo(Dir.filePath("fifo").toLocal8Bit().constData(), 0600), 0);
+    QVERIFY(QFile::link(Dir.filePath("none"), Dir.filePath("dangling")));
+    QVERIFY(QFile::link(Dir.filePath("loop"), Dir.filePath("loop")));
+    Write(Dir.filePath("unreadable"), "[a]\nk=v\n");
+    QCOMPARE(::chmod(Dir.filePath("unreadable").toLocal8Bit().constData(), 0200), 0);
+    if (Name == "unreadable" && ::geteuid() == 0)
+      QSKIP("root reads a file without read permission");
     std::string Got = "left over";
     QCOMPARE(ReadBoundedFile(Dir.filePath(Name).toStdString(), 16, Got, FollowLinks), Result);
     QCOMPARE(QByteArray::fromStdString(Got), Text);
