@@ -29,7 +29,7 @@ namespace {
 
 // Other connections that make the state file long enough for a write of it
 // to take a while.
-constexpr DWORD Crowd = 300;
+constexpr DWORD Crowd = 200;
 
 const QByteArray Phonebook =
     "[Line]\nUserName=u\nPassword=p\nDialSeconds=0.05\n"
@@ -131,7 +131,7 @@ class TestRasKills : public QObject {
     QCOMPARE(RunTool(Command), 0);
     const qint64 Lifetime = std::max<qint64>(Clock.nsecsElapsed() / 1000, 1000);
 
-    for (int Kill = 0; Kill < 50; ++Kill) {
+    for (int Kill = 0; Kill < 40; ++Kill) {
       // The line as the call expects to find it, set by the tool, which
       // must not hang on a lock the killed process held.
       QString Error;

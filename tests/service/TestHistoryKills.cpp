@@ -51,7 +51,7 @@ class TestHistoryKills : public QObject {
     qint64 Next = 1;
     int KilledBeforeRows = 0;
     qint64 StartupUs = 0;
-    constexpr int Kills = 120;
+    constexpr int Kills = 100;
     for (int Kill = 0; Kill < Kills; ++Kill) {
       QProcess Writer;
       QElapsedTimer Started;
