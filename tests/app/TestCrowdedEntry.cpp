@@ -59,7 +59,7 @@ const std::array<TCommand, 3> Commands = {{
 }};
 
 constexpr int Slots = 7;
-constexpr int Runs = 120;
+constexpr int Runs = 100;
 
 std::vector<RASCONNA> Listing(DWORD& AResult) {
   std::vector<RASCONNA> Connections(64);

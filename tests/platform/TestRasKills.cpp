@@ -131,7 +131,7 @@ class TestRasKills : public QObject {
     QCOMPARE(RunTool(Command), 0);
     const qint64 Lifetime = std::max<qint64>(Clock.nsecsElapsed() / 1000, 1000);
 
-    for (int Kill = 0; Kill < 40; ++Kill) {
+    for (int Kill = 0; Kill < 30; ++Kill) {
       // The line as the call expects to find it, set by the tool, which
       // must not hang on a lock the killed process held.
       QString Error;
