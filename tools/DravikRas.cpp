@@ -265,9 +265,12 @@ int HangUp(const std::string& AName) {
   bool Found = false;
   for (const RASCONNA& Connection : Connections) {
     if (AName != Connection.szEntryName) continue;
-    Found = true;
     Result = RasHangUpA(Connection.hrasconn);
+    // A connection that ended after the listing (another program hung it
+    // up) counts as not listed, as it would had the listing come later.
+    if (Result == ERROR_INVALID_HANDLE) continue;
     if (Result != ERROR_SUCCESS) return Fail(EntryFailure("cannot hang up", AName), Result);
+    Found = true;
   }
   if (!Found) return Fail(EntryFailure("cannot hang up", AName), ERROR_NO_CONNECTION);
   return ExitOk;

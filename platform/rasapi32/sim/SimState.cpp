@@ -237,11 +237,14 @@ DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
   if (Result == ERROR_SUCCESS) {
     while (State.Ended.size() > MaxEnded) State.Ended.pop_front();
     // The state lives in a runtime folder in memory and changes at every
-    // dial: it need not wait for a disk.
+    // dial: it need not wait for a disk. The temporary file of a writer
+    // killed half-way would stay there until the machine restarts; under the
+    // lock no other write is under way, so any such file is a leftover.
     TReplaceOptions How;
     How.NewFileMode = 0600;
     How.KeepOldMode = false;
     How.Durable = false;
+    How.RemoveLeftovers = true;
     if (!ReplaceFile(FDir + "/state", Format(State), How)) Result = ERROR_RASMAN_CANNOT_INITIALIZE;
   }
   close(LockFd);
