@@ -108,8 +108,11 @@ class TestRasProcesses : public QObject {
     QCOMPARE(QString(Listed[1].szEntryName), QString("B"));
     QCOMPARE(QString::fromStdString(AddressesOf(Listed[1].hrasconn).first), Fields[2]);
 
-    // Hung up by the tool: gone here too.
+    // Hung up by the tool: gone here too, for its status as for the listing.
     QCOMPARE(RunTool({"hangup", "Instant"}).Exit, 0);
+    DWORD Result = 0;
+    StateOf(Handle, &Result);
+    QCOMPARE(Result, DWORD(ERROR_INVALID_HANDLE));
     QCOMPARE(ListedEntryNames(), std::vector<std::string>{"B"});
   }
 

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
+#include <QRegularExpression>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
@@ -566,6 +567,49 @@ class TestRasSim : public QObject {
     QCOMPARE(ListedEntryNames(), std::vector<std::string>{"Instant"});
     QVERIFY(QFileInfo(State).isFile());
     QVERIFY(QFileInfo(State).size() < 4096);
+  }
+
+  // A state file as versions before the stamp wrote it, kept from before an
+  // update: read as it stands, and still read afresh at every call when
+  // someone rewrites it in place.
+  void StateWithoutStamp() {
+    QFile BootId(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    QVERIFY(BootId.open(QIODevice::ReadOnly));
+    const QByteArray Boot = BootId.readLine().trimmed();
+    const QByteArray Head = "dravik-ras-state 1\nboot " + Boot + "\nnext 41\n";
+    QFile File(FDir.Path() + "/run/state");
+    auto Write = [&File](const QByteArray& AText) {
+      QVERIFY(File.open(QIODevice::WriteOnly | QIODevice::Truncate));
+      File.write(AText);
+      File.close();
+    };
+    Write(Head + "conn 40 0 0 0 100.64.7.9 100.64.0.1 Instant\nlast 100.64.7.9 Instant\n");
+    QCOMPARE(ListedEntryNames(), std::vector<std::string>{"Instant"});
+    QCOMPARE(StateOf(40), RASCS_Connected);
+    QCOMPARE(AddressesOf(40).first, std::string("100.64.7.9"));
+
+    Write(Head + "conn 39 0 0 0 100.64.7.8 100.64.0.1 Quick\nlast 100.64.7.9 Instant\n");
+    DWORD Result = 0;
+    StateOf(40, &Result);
+    QCOMPARE(Result, DWORD(ERROR_INVALID_HANDLE));
+    QCOMPARE(AddressesOf(39).first, std::string("100.64.7.8"));
+
+    // The next change writes the file anew, stamped, and keeps what it held.
+    QCOMPARE(RasHangUpA(39), ERROR_SUCCESS);
+    RASDIALPARAMSA Params = StoredParams("Instant");
+    HRASCONN Handle = 0;
+    QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle), ERROR_SUCCESS);
+    QCOMPARE(Handle, HRASCONN(41));
+    QVERIFY(AddressesOf(Handle).first != "100.64.7.9");
+    QVERIFY(File.open(QIODevice::ReadOnly));
+    const QList<QByteArray> Lines = File.readAll().split('\n');
+    File.close();
+    QVERIFY(Lines.size() > 2);
+    QCOMPARE(Lines[0], QByteArray("dravik-ras-state 1"));
+    QVERIFY2(QRegularExpression(QStringLiteral("^stamp [0-9a-f]{16}$"))
+                 .match(QString::fromLatin1(Lines[1]))
+                 .hasMatch(),
+             Lines[1].constData());
   }
 };
 

@@ -10,8 +10,11 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
+#include <mutex>
+#include <random>
 #include <string_view>
+#include <unordered_set>
+#include <utility>
 
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
@@ -25,6 +28,7 @@ constexpr const char* Header = "dravik-ras-state 1";
 constexpr size_t MaxStateBytes = 4 * 1024 * 1024;
 constexpr size_t MaxConnections = 4096;
 constexpr size_t MaxEnded = 64;
+constexpr size_t StampDigits = 16;
 
 // The dial's steps as parts of its dial time, in thousandths.
 struct TStepShare {
@@ -79,7 +83,68 @@ bool SplitWords(std::string_view ALine, size_t ACount, std::string_view* AWords,
   return true;
 }
 
+bool ParseStamp(std::string_view AText, uint64_t& AStamp) {
+  if (AText.size() != StampDigits) return false;
+  uint64_t Value = 0;
+  const auto [End, Error] = std::from_chars(AText.data(), AText.data() + AText.size(), Value, 16);
+  if (Error != std::errc() || End != AText.data() + AText.size() || Value == 0) return false;
+  AStamp = Value;
+  return true;
+}
+
+uint64_t NewStamp() {
+  thread_local std::mt19937_64 Random(std::random_device{}());
+  uint64_t Stamp = 0;
+  while (Stamp == 0) Stamp = Random();
+  return Stamp;
+}
+
+template <typename TNumber>
+void AppendNumber(std::string& AOut, TNumber AValue) {
+  char Text[24];
+  const auto [End, Error] = std::to_chars(Text, Text + sizeof Text, AValue);
+  (void)Error;
+  AOut.append(Text, End);
+}
+
+// Whether the regular file APath begins with APrefix; read no further.
+bool FileStartsWith(const std::string& APath, const std::string& APrefix) {
+  const int Fd = open(APath.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (Fd < 0) return false;
+  struct stat Info;
+  bool Same = fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode) &&
+              static_cast<uint64_t>(Info.st_size) <= MaxStateBytes;
+  std::string Start(APrefix.size(), '\0');
+  size_t Got = 0;
+  while (Same && Got < Start.size()) {
+    const ssize_t Count = read(Fd, Start.data() + Got, Start.size() - Got);
+    if (Count < 0 && errno == EINTR) continue;
+    if (Count <= 0) Same = false;
+    if (Count > 0) Got += static_cast<size_t>(Count);
+  }
+  close(Fd);
+  return Same && Start == APrefix;
+}
+
 }  // namespace
+
+struct TSimStore::TCache {
+  std::mutex Lock;
+  std::string Prefix;  // the stamped start of the file Snapshot was read from; empty: none
+  std::shared_ptr<const TSimSnapshot> Snapshot;
+};
+
+TSimSnapshot::TSimSnapshot(TSimStateData AState) : State(std::move(AState)) {
+  Positions.reserve(State.Connections.size());
+  for (size_t Index = 0; Index < State.Connections.size(); ++Index) {
+    Positions.emplace(State.Connections[Index].Handle, Index);
+  }
+}
+
+const TSimConnection* TSimSnapshot::Find(HRASCONN AHandle) const {
+  const auto Found = Positions.find(AHandle);
+  return Found == Positions.end() ? nullptr : &State.Connections[Found->second];
+}
 
 const TSimConnection* TSimStateData::Find(HRASCONN AHandle) const {
   for (const TSimConnection& Connection : Connections) {
@@ -113,24 +178,54 @@ bool SimIsListed(const TSimConnection& AConnection, int64_t ANowNs) {
   return AConnection.FailCode == 0 || ANowNs - AConnection.StartNs < AConnection.DialNs;
 }
 
+std::string TSimStore::StampedPrefix(uint64_t AStamp) {
+  char Digits[StampDigits + 1] = {};
+  std::snprintf(Digits, sizeof Digits, "%016llx", static_cast<unsigned long long>(AStamp));
+  return std::string(Header) + "\nstamp " + Digits + '\n';
+}
+
 std::string TSimStore::Format(const TSimStateData& AState) {
-  std::ostringstream Out;
-  Out << Header << '\n';
-  Out << "boot " << SimBootId() << '\n';
-  Out << "next " << AState.NextHandle << '\n';
+  std::string Out = AState.Stamp != 0 ? StampedPrefix(AState.Stamp) : std::string(Header) + '\n';
+  Out.reserve(Out.size() + 64 + AState.Connections.size() * 80);
+  Out += "boot ";
+  Out += SimBootId();
+  Out += "\nnext ";
+  AppendNumber(Out, AState.NextHandle);
+  Out += '\n';
   for (const TSimConnection& C : AState.Connections) {
-    Out << "conn " << C.Handle << ' ' << C.StartNs << ' ' << C.DialNs << ' ' << C.FailCode << ' '
-        << C.Address << ' ' << C.PeerAddress << ' ' << C.EntryName << '\n';
+    Out += "conn ";
+    AppendNumber(Out, C.Handle);
+    Out += ' ';
+    AppendNumber(Out, C.StartNs);
+    Out += ' ';
+    AppendNumber(Out, C.DialNs);
+    Out += ' ';
+    AppendNumber(Out, C.FailCode);
+    Out += ' ';
+    Out += C.Address;
+    Out += ' ';
+    Out += C.PeerAddress;
+    Out += ' ';
+    Out += C.EntryName;
+    Out += '\n';
   }
   for (const auto& [Entry, Address] : AState.LastAddress) {
-    Out << "last " << Address << ' ' << Entry << '\n';
+    Out += "last " + Address + ' ' + Entry + '\n';
   }
-  for (const auto& [Entry, Code] : AState.FailNext) Out << "fail " << Code << ' ' << Entry << '\n';
-  for (const std::string& Entry : AState.RepeatNext) Out << "repeat " << Entry << '\n';
+  for (const auto& [Entry, Code] : AState.FailNext) {
+    Out += "fail ";
+    AppendNumber(Out, Code);
+    Out += ' ' + Entry + '\n';
+  }
+  for (const std::string& Entry : AState.RepeatNext) Out += "repeat " + Entry + '\n';
   for (const TSimEnded& Ended : AState.Ended) {
-    Out << "ended " << Ended.Handle << ' ' << Ended.Reason << '\n';
+    Out += "ended ";
+    AppendNumber(Out, Ended.Handle);
+    Out += ' ';
+    AppendNumber(Out, Ended.Reason);
+    Out += '\n';
   }
-  return Out.str();
+  return Out;
 }
 
 void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
@@ -146,13 +241,19 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
   std::string_view Line;
   if (!NextLine(Line) || Line != Header) return;
   bool SameBoot = false;
+  // Only the line right after the header is the stamp a reader looks at.
+  bool Second = true;
+  std::unordered_set<HRASCONN> Handles;
   std::string_view Words[6];
   std::string_view Rest;
   long long A = 0, B = 0, C = 0, D = 0;
   while (NextLine(Line)) {
     if (!SplitWords(Line, 1, Words, Rest)) continue;
     const std::string_view Kind = Words[0];
-    if (Kind == "boot") {
+    const bool StampPlace = std::exchange(Second, false);
+    if (Kind == "stamp") {
+      if (StampPlace) ParseStamp(Rest, AState.Stamp);
+    } else if (Kind == "boot") {
       SameBoot = Rest == SimBootId();
     } else if (Kind == "next" && ParseNumber(Rest, 1, 0xFFFFFFFF, A)) {
       AState.NextHandle = static_cast<HRASCONN>(A);
@@ -162,7 +263,7 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
                ParseNumber(Words[3], 0, 0xFFFFFFFF, D) && IsAddress(Words[4]) &&
                IsAddress(Words[5]) && IsEntryName(Rest) &&
                AState.Connections.size() < MaxConnections &&
-               AState.Find(static_cast<HRASCONN>(A)) == nullptr) {
+               Handles.insert(static_cast<HRASCONN>(A)).second) {
       TSimConnection Connection;
       Connection.Handle = static_cast<HRASCONN>(A);
       Connection.StartNs = B;
@@ -188,22 +289,52 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
   }
 }
 
-TSimStore::TSimStore(std::string ARuntimeDir) : FDir(std::move(ARuntimeDir)) {}
+TSimStore::TSimStore(std::string ARuntimeDir)
+    : FDir(std::move(ARuntimeDir)), FCache(std::make_shared<TCache>()) {}
 
-DWORD TSimStore::Read(TSimStateData& AState) const {
-  AState = TSimStateData();
+DWORD TSimStore::Read(std::shared_ptr<const TSimSnapshot>& ASnapshot) const {
+  const std::string Path = FDir + "/state";
+  std::string KeptPrefix;
+  std::shared_ptr<const TSimSnapshot> Kept;
+  {
+    std::lock_guard<std::mutex> Guard(FCache->Lock);
+    KeptPrefix = FCache->Prefix;
+    Kept = FCache->Snapshot;
+  }
+  // Writers replace the file whole and stamp each one afresh: the same
+  // stamp is the same file.
+  if (!KeptPrefix.empty() && FileStartsWith(Path, KeptPrefix)) {
+    ASnapshot = std::move(Kept);
+    return ERROR_SUCCESS;
+  }
+  TSimStateData State;
   std::string Text;
-  switch (ReadBoundedFile(FDir + "/state", MaxStateBytes, Text, false)) {
+  switch (ReadBoundedFile(Path, MaxStateBytes, Text, false)) {
     case TFileRead::Read:
-      Parse(Text, AState);
-      return ERROR_SUCCESS;
+      Parse(Text, State);
+      break;
     case TFileRead::Missing:
     case TFileRead::Refused:
-      return ERROR_SUCCESS;
-    case TFileRead::CannotOpen:
       break;
+    case TFileRead::CannotOpen:
+      return ERROR_RASMAN_CANNOT_INITIALIZE;
   }
-  return ERROR_RASMAN_CANNOT_INITIALIZE;
+  auto Snapshot = std::make_shared<const TSimSnapshot>(std::move(State));
+  {
+    std::lock_guard<std::mutex> Guard(FCache->Lock);
+    const uint64_t Stamp = Snapshot->State.Stamp;
+    FCache->Prefix = Stamp != 0 ? StampedPrefix(Stamp) : std::string();
+    FCache->Snapshot = Stamp != 0 ? Snapshot : nullptr;
+  }
+  ASnapshot = std::move(Snapshot);
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimStore::Read(TSimStateData& AState) const {
+  std::shared_ptr<const TSimSnapshot> Snapshot;
+  const DWORD Result = Read(Snapshot);
+  AState = Result == ERROR_SUCCESS ? Snapshot->State : TSimStateData();
+  return Result;
 }
 
 DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
@@ -236,6 +367,7 @@ DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
   }
   if (Result == ERROR_SUCCESS) {
     while (State.Ended.size() > MaxEnded) State.Ended.pop_front();
+    State.Stamp = NewStamp();
     // The state lives in a runtime folder in memory and changes at every
     // dial: it need not wait for a disk. The temporary file of a writer
     // killed half-way would stay there until the machine restarts; under the

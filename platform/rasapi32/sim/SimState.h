@@ -7,13 +7,21 @@
 // "state.lock". How far a dial has got follows from its start time, so the
 // state never needs a process that stays behind to advance it, and a process
 // killed at any point leaves a state that the others read correctly.
+//
+// Every write stamps the file with a fresh random number on its second line.
+// A process keeps the state it last read with its stamp, and reads no more
+// than the file's first line and stamp while those are unchanged: a status
+// call then costs the same with one connection listed or thousands. A file
+// without a stamp (as older versions wrote it) is read whole every time.
 
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "Ras.h"
@@ -38,6 +46,7 @@ struct TSimEnded {
 };
 
 struct TSimStateData {
+  uint64_t Stamp = 0;  // 0: none, the file is read whole every time
   HRASCONN NextHandle = 1;
   std::vector<TSimConnection> Connections;         // listing order
   std::map<std::string, std::string> LastAddress;  // entry -> its latest address
@@ -61,12 +70,25 @@ struct TSimStep {
 };
 std::vector<TSimStep> SimDialSteps(const TSimConnection& AConnection);
 
+// A state as read, with its connections found by handle; shared by the
+// callers while the file is unchanged, so never changed itself.
+struct TSimSnapshot {
+  TSimStateData State;
+  std::unordered_map<HRASCONN, size_t> Positions;  // handle -> index in Connections
+
+  explicit TSimSnapshot(TSimStateData AState);
+  const TSimConnection* Find(HRASCONN AHandle) const;
+};
+
 class TSimStore {
  public:
   explicit TSimStore(std::string ARuntimeDir);
 
   // The state as last written; an absent file is an empty state.
   DWORD Read(TSimStateData& AState) const;
+  // The same without a copy: the state last read while the file still holds
+  // it, else the file read afresh.
+  DWORD Read(std::shared_ptr<const TSimSnapshot>& ASnapshot) const;
 
   // Runs AChange on the current state under the lock and writes the result
   // when AChange returns 0; returns AChange's result or a failure to write.
@@ -77,7 +99,14 @@ class TSimStore {
   static void Parse(const std::string& AText, TSimStateData& AState);
 
  private:
+  struct TCache;
+
+  // What the file's first bytes say when they hold AStamp.
+  static std::string StampedPrefix(uint64_t AStamp);
+
   std::string FDir;
+  // Shared by the copies of the store (the dial threads hold some).
+  std::shared_ptr<TCache> FCache;
 };
 
 }  // namespace dravik::ras

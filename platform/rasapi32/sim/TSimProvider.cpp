@@ -28,16 +28,17 @@ void CopyText(char (&AField)[N], const std::string& AText) {
 // not; nor does a failure to read count against it.
 bool EndedEarly(const TSimStore& AStore, const TSimConnection& AConnection) {
   const int64_t Before = SimNowNs();
-  TSimStateData State;
+  std::shared_ptr<const TSimSnapshot> State;
   if (AStore.Read(State) != ERROR_SUCCESS) return false;
-  if (State.Find(AConnection.Handle) != nullptr) return false;
+  if (State->Find(AConnection.Handle) != nullptr) return false;
   return AConnection.FailCode == 0 || Before < AConnection.StartNs + AConnection.DialNs;
 }
 
 DWORD ReasonEnded(const TSimStore& AStore, HRASCONN AHandle) {
-  TSimStateData State;
-  AStore.Read(State);
-  for (auto Ended = State.Ended.rbegin(); Ended != State.Ended.rend(); ++Ended) {
+  std::shared_ptr<const TSimSnapshot> Snapshot;
+  if (AStore.Read(Snapshot) != ERROR_SUCCESS) return ERROR_PORT_DISCONNECTED;
+  for (auto Ended = Snapshot->State.Ended.rbegin(); Ended != Snapshot->State.Ended.rend();
+       ++Ended) {
     if (Ended->Handle == AHandle) return Ended->Reason;
   }
   return ERROR_PORT_DISCONNECTED;
@@ -47,11 +48,11 @@ DWORD ReasonEnded(const TSimStore& AStore, HRASCONN AHandle) {
 // moment it was looked at; ERROR_INVALID_HANDLE when none is listed.
 DWORD FindListed(const TSimStore& AStore, HRASCONN AHandle, TSimConnection& AConnection,
                  int64_t& ANowNs) {
-  TSimStateData State;
+  std::shared_ptr<const TSimSnapshot> State;
   const DWORD Result = AStore.Read(State);
   if (Result != ERROR_SUCCESS) return Result;
   ANowNs = SimNowNs();
-  const TSimConnection* Connection = State.Find(AHandle);
+  const TSimConnection* Connection = State->Find(AHandle);
   if (Connection == nullptr || !SimIsListed(*Connection, ANowNs)) return ERROR_INVALID_HANDLE;
   AConnection = *Connection;
   return ERROR_SUCCESS;
@@ -133,7 +134,17 @@ DWORD TSimProvider::GetEntryDialParams(RASDIALPARAMSA& AParams) {
   return ERROR_SUCCESS;
 }
 
-std::string TSimProvider::NewAddress(const TSimStateData& AState, const std::string& AEntryName) {
+TSimInUse::TSimInUse(const TSimStateData& AState) {
+  Handles.reserve(AState.Connections.size());
+  Addresses.reserve(AState.Connections.size());
+  for (const TSimConnection& Connection : AState.Connections) {
+    Handles.insert(Connection.Handle);
+    Addresses.insert(Connection.Address);
+  }
+}
+
+std::string TSimProvider::NewAddress(const TSimStateData& AState, const TSimInUse& AInUse,
+                                     const std::string& AEntryName) {
   const auto Last = AState.LastAddress.find(AEntryName);
   std::lock_guard<std::mutex> Guard(FRandomLock);
   for (;;) {
@@ -146,17 +157,13 @@ std::string TSimProvider::NewAddress(const TSimStateData& AState, const std::str
     inet_ntop(AF_INET, &Address, Text, sizeof Text);
     if (std::strcmp(Text, PeerAddress) == 0) continue;
     if (Last != AState.LastAddress.end() && Last->second == Text) continue;
-    bool InUse = false;
-    for (const TSimConnection& Connection : AState.Connections) {
-      InUse = InUse || Connection.Address == Text;
-    }
-    if (!InUse) return Text;
+    if (AInUse.Addresses.count(Text) == 0) return Text;
   }
 }
 
-HRASCONN TSimProvider::NewHandle(TSimStateData& AState) {
+HRASCONN TSimProvider::NewHandle(TSimStateData& AState, const TSimInUse& AInUse) {
   HRASCONN Handle = AState.NextHandle;
-  while (Handle == 0 || AState.Find(Handle) != nullptr) ++Handle;
+  while (Handle == 0 || AInUse.Handles.count(Handle) != 0) ++Handle;
   AState.NextHandle = Handle + 1 == 0 ? 1 : Handle + 1;
   return Handle;
 }
@@ -184,7 +191,8 @@ DWORD TSimProvider::Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
       }
     }
     if (AState.Connections.size() >= MaxConnections) return ERROR_PORT_NOT_AVAILABLE;
-    Connection.Handle = NewHandle(AState);
+    const TSimInUse InUse(AState);
+    Connection.Handle = NewHandle(AState, InUse);
     Connection.StartNs = SimNowNs();
     Connection.DialNs = Entry.DialNs;
     const auto FailNext = AState.FailNext.find(Name);
@@ -198,7 +206,7 @@ DWORD TSimProvider::Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
     }
     const auto Last = AState.LastAddress.find(Name);
     const bool Repeat = AState.RepeatNext.erase(Name) > 0 && Last != AState.LastAddress.end();
-    Connection.Address = Repeat ? Last->second : NewAddress(AState, Name);
+    Connection.Address = Repeat ? Last->second : NewAddress(AState, InUse, Name);
     Connection.PeerAddress = PeerAddress;
     Connection.EntryName = Name;
     AState.LastAddress[Name] = Connection.Address;
@@ -254,13 +262,13 @@ DWORD TSimProvider::HangUp(HRASCONN AHandle) {
 }
 
 DWORD TSimProvider::EnumConnections(std::vector<RASCONNA>& AConnections) {
-  TSimStateData State;
+  std::shared_ptr<const TSimSnapshot> State;
   const DWORD Result = FStore.Read(State);
   if (Result != ERROR_SUCCESS) return Result;
   const int64_t Now = SimNowNs();
   AConnections.clear();
-  AConnections.reserve(State.Connections.size());
-  for (const TSimConnection& Connection : State.Connections) {
+  AConnections.reserve(State->State.Connections.size());
+  for (const TSimConnection& Connection : State->State.Connections) {
     if (!SimIsListed(Connection, Now)) continue;
     RASCONNA Record;
     std::memset(&Record, 0, sizeof Record);
@@ -335,11 +343,14 @@ DWORD TSimProvider::AddConnected(const std::string& AEntryName, DWORD ACount) {
   if (Result != ERROR_SUCCESS) return Result;
   return FStore.Update([&](TSimStateData& AState) -> DWORD {
     if (AState.Connections.size() + ACount > MaxConnections) return ERROR_PORT_NOT_AVAILABLE;
+    TSimInUse InUse(AState);
     for (DWORD Index = 0; Index < ACount; ++Index) {
       TSimConnection Connection;
-      Connection.Handle = NewHandle(AState);
+      Connection.Handle = NewHandle(AState, InUse);
       Connection.StartNs = SimNowNs();
-      Connection.Address = NewAddress(AState, AEntryName);
+      Connection.Address = NewAddress(AState, InUse, AEntryName);
+      InUse.Handles.insert(Connection.Handle);
+      InUse.Addresses.insert(Connection.Address);
       Connection.PeerAddress = PeerAddress;
       Connection.EntryName = AEntryName;
       AState.LastAddress[AEntryName] = Connection.Address;

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <unordered_set>
 
 #include "RasPaths.h"
 #include "RasProvider.h"
@@ -25,6 +26,14 @@
 #include "SimState.h"
 
 namespace dravik::ras {
+
+// The handles and addresses of the listed connections, gathered once for a
+// change that takes new ones.
+struct TSimInUse {
+  explicit TSimInUse(const TSimStateData& AState);
+  std::unordered_set<HRASCONN> Handles;
+  std::unordered_set<std::string> Addresses;
+};
 
 class TSimProvider : public RasProvider {
  public:
@@ -53,8 +62,9 @@ class TSimProvider : public RasProvider {
  private:
   DWORD FindEntry(const std::string& AName, TSimEntry& AEntry);
   // A fresh address for the entry: not its last one, not one in use.
-  std::string NewAddress(const TSimStateData& AState, const std::string& AEntryName);
-  static HRASCONN NewHandle(TSimStateData& AState);
+  std::string NewAddress(const TSimStateData& AState, const TSimInUse& AInUse,
+                         const std::string& AEntryName);
+  static HRASCONN NewHandle(TSimStateData& AState, const TSimInUse& AInUse);
   // Ends the connection; AReason is what a dialler waiting for it reports.
   DWORD EndConnections(const std::function<bool(const TSimConnection&)>& AWhich, DWORD AReason);
 
