@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
     if (Problem.rfind(FileName + ":", 0) != 0 || Problem.size() > FileName.size() + 400)
       std::abort();
     for (const unsigned char C : Problem)
-      if (C < 0x20 || C == 0x7F) std::abort();
+      if (C < 0x20 || C >= 0x7F) std::abort();
     return 0;
   }
   if (Config.Entry.empty() || Config.Entry.size() > 256) std::abort();

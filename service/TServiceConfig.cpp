@@ -28,15 +28,17 @@ bool HasControlCharacters(const std::string& AText) {
   return false;
 }
 
-// A name from the file as a problem line shows it: control characters
-// written as \xNN, so that the line cannot move the terminal's cursor or
-// split a journal line, and cut short, so that it stays one line.
+// A name from the file as a problem line shows it: every byte outside
+// printable ASCII written as \xNN, so that the line cannot move the
+// terminal's cursor, split a journal line or carry broken UTF-8 (every name
+// the file may rightly hold is ASCII), and cut short, so that it stays one
+// line.
 std::string Shown(std::string_view AText) {
   constexpr size_t MaxShown = 64;
   static const char Hex[] = "0123456789abcdef";
   std::string Text;
   for (const unsigned char C : AText.substr(0, MaxShown)) {
-    if (C < 0x20 || C == 0x7F) {
+    if (C < 0x20 || C >= 0x7F) {
       Text += "\\x";
       Text += Hex[C >> 4];
       Text += Hex[C & 0xF];
@@ -197,8 +199,7 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     const std::string Key(KeyText);
     const std::string Value(ValueText);
     const auto Reader = Readers().find(Key);
-    if (Reader == Readers().end())
-      return Problem(Number, Key, "unknown key");
+    if (Reader == Readers().end()) return Problem(Number, Key, "unknown key");
     if (!Seen.insert(Key).second) return Problem(Number, Key, "given twice");
     if (Value.size() > MaxValueBytes || HasControlCharacters(Value))
       return Problem(Number, Key, "the value is too long or holds control characters");

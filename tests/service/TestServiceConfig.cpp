@@ -160,9 +160,9 @@ class TestServiceConfig : public QObject {
 
   // Files a user may have in the configuration's place: every one refused
   // with the file named (and, for a line in it, the line), the service's
-  // settings left as they were; a name from the file is shown back only
-  // when it is short, printable text. The rules for keys and values are the
-  // table above.
+  // settings left as they were; a name from the file is shown back cut
+  // short, with every byte outside printable ASCII escaped. The rules for
+  // keys and values are the table above.
   void BadConfigFiles_data() {
     QTest::addColumn<QString>("Kind");
     QTest::addColumn<QByteArray>("Content");
@@ -173,12 +173,13 @@ class TestServiceConfig : public QObject {
                                    "entry = A\n\x7f"
                                    "ELF\x02\x01\x00\xff=\x1b[2J\n",
                                    24)
-                            << ":2: unknown key (not printable, or too long)";
+                            << ":2: \\x7fELF\\x02\\x01\\x00\\xff: unknown key";
     QTest::newRow("a line of a thousand bytes") << "file"
                                                 << "entry = A\n" + QByteArray(1000, 'k') + "=1\n"
-                                                << ":2: unknown key (not printable, or too long)";
-    QTest::newRow("garbage section") << "file" << QByteArray("[\x1b[31mred]\nentry = A\n")
-                                     << ":1: unknown section (the only one is [dravikd])";
+                                                << ":2: " + QString(64, 'k') + "...: unknown key";
+    QTest::newRow("garbage section")
+        << "file" << QByteArray("[\x1b[31mred]\nentry = A\n")
+        << ":1: unknown section [\\x1b[31mred] (the only one is [dravikd])";
     QTest::newRow("truncated inside a key")
         << "file" << QByteArray("entry = A\nonline-sec") << ":2: expected KEY = VALUE";
     QTest::newRow("a folder") << "folder" << Fine << ": not a plain file, or larger than 64 KiB";
