@@ -70,10 +70,6 @@ void OpenDelivery() {
 
 // Runs on the GUI thread, in the order the platform sent the notifications.
 void DeliverDialNotification(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
-  // Taking the lock the notifier posted under orders everything its thread
-  // did while posting before this delivery, in a way that tools which cannot
-  // see into the toolkit's own hand-over (the thread sanitizer) see too.
-  { std::lock_guard<std::mutex> Posted(GDeliveryLock); }
   TRASManager* Dialler = GActiveDialler;
   if (Dialler == nullptr) return;
   try {
@@ -238,7 +234,15 @@ void WINAPI RasDialNotifier(UINT AMsg, RASCONNSTATE AState, DWORD AError) {
   std::lock_guard<std::mutex> Guard(GDeliveryLock);
   if (GDeliveryReceiver == nullptr) return;
   QMetaObject::invokeMethod(
-      GDeliveryReceiver, [AMsg, AState, AError] { DeliverDialNotification(AMsg, AState, AError); },
+      GDeliveryReceiver,
+      [AMsg, AState, AError] {
+        // Taking the lock the notifier posted under, before the captured
+        // values are read, orders everything its thread did while posting
+        // before this delivery, in a way that tools which cannot see into the
+        // toolkit's own hand-over (the thread sanitizer) see too.
+        { std::lock_guard<std::mutex> Posted(GDeliveryLock); }
+        DeliverDialNotification(AMsg, AState, AError);
+      },
       Qt::QueuedConnection);
 }
 

@@ -153,6 +153,11 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
   QMetaObject::invokeMethod(
       Found->second.Queue,
       [hWnd, Msg, wParam, lParam] {
+        // Passing through the lock the message was posted under, before the
+        // captured values are read, shows tools that cannot see into the
+        // toolkit's own hand-over (the thread sanitizer) that the post came
+        // first.
+        { std::lock_guard<std::mutex> Posted(Lock); }
         // The window may have been destroyed and its procedure gone since.
         if (const WNDPROC Proc = ProcOf(hWnd)) Proc(hWnd, Msg, wParam, lParam);
       },
