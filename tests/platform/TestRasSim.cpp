@@ -6,8 +6,8 @@
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QScopeGuard>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <algorithm>
 #include <mutex>
