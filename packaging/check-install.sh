@@ -41,8 +41,12 @@ for program in lib/dravik/dravik.bin bin/dravik-ras; do
 done
 mkdir -m 0700 "$work/ras"
 entries=$(env -u LD_LIBRARY_PATH DRAVIK_RAS_DIR="$work/ras" DRAVIK_RAS_PROVIDER=sim \
-  "$stage/bin/dravik-ras" entries 2>&1) || fail "dravik-ras entries failed: $entries"
+  "$stage/bin/dravik-ras" entries 2>"$work/entries.err") ||
+  fail "dravik-ras entries failed: $entries $(cat "$work/entries.err")"
 [[ $entries == Broadband ]] || fail "dravik-ras entries printed '$entries', not the sample entry"
+# The simulated line never passes for a real one.
+grep -q "the simulated dial-up service is in use" "$work/entries.err" ||
+  fail "dravik-ras did not say that the simulated service is in use: $(cat "$work/entries.err")"
 
 desktop-file-validate "$stage/share/applications/$app_id.desktop" ||
   fail "the menu entry does not validate"

@@ -66,8 +66,9 @@ DWORD WINAPI WaitForMultipleObjects(DWORD nCount, const HANDLE* lpHandles, BOOL 
   for (;;) {
     int Timeout = -1;
     if (dwMilliseconds != INFINITE) {
+      // Rounded up: a wait never ends before its time.
       const auto Left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - Clock::now()).count();
+          std::chrono::ceil<std::chrono::milliseconds>(Deadline - Clock::now()).count();
       Timeout = Left > 0 ? static_cast<int>(Left) : 0;
     }
     const int Ready = poll(Fds, nCount, Timeout);

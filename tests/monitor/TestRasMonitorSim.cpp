@@ -17,7 +17,8 @@ namespace {
 const QByteArray Phonebook =
     "[Broadband]\nUserName=alice\nPassword=s3cret\nDialSeconds=0\n\n"
     "[Slow line]\nUserName=bob\nPassword=pw\nDialSeconds=120\n\n"
-    "[Spare]\nUserName=carol\nPassword=x\nDialSeconds=0\n";
+    "[Spare]\nUserName=carol\nPassword=x\nDialSeconds=0\n\n"
+    "[Half]\nUserName=dave\nPassword=y\nDialSeconds=0.3\n";
 
 // The service hands out addresses from the shared address space 100.64.0.0/10.
 const QRegularExpression SharedAddress(
@@ -28,7 +29,12 @@ struct TSimMonitor {
   QStringList Events;
   QStringList Addresses;
 
-  TSimMonitor() {
+  // AEntry: the one entry watched (empty: the first listed connection);
+  // ANotified: the library's change notification on, polls all but never.
+  explicit TSimMonitor(const std::string& AEntry = {}, bool ANotified = false) {
+    Monitor.SetEntryName(AEntry);
+    Monitor.SetChangeNotification(ANotified);
+    if (ANotified) Monitor.SetPollInterval(24 * 3600 * 1000);
     Monitor.OnRasConnected.Bind([this](TObject*, TRasConnectionDetails ADetails) {
       Addresses << QString::fromStdString(FieldText(ADetails.IPAddress));
       Events << QString("connected %1 %2 %3 server=%4")
@@ -74,7 +80,8 @@ class TestRasMonitorSim : public QObject {
   }
 
   void init() {
-    for (const char* Entry : {"Broadband", "Slow line", "Spare"}) RunRasPeer({"hangup", Entry});
+    for (const char* Entry : {"Broadband", "Slow line", "Spare", "Half"})
+      RunRasPeer({"hangup", Entry});
     QCOMPARE(PeerConnectedEntries(), QStringList{});
   }
 
@@ -126,6 +133,32 @@ class TestRasMonitorSim : public QObject {
     QCOMPARE(QString(Dialling.readAllStandardOutput()).section(' ', 0, 0),
              QString::number(ERROR_USER_DISCONNECTION));
     QCOMPARE(Sim.Poll(), QStringList{});
+  }
+
+  // Given its entry and the library's change notification, the monitor
+  // sees its own line come up and go as it happens, with no poll, and other
+  // lines, listed before it or coming and going, not at all.
+  void OwnLineNotified() {
+    TSimMonitor Sim("Half", true);
+    QVERIFY(Sim.Monitor.Notified());
+    Peer({"dial", "Broadband"});
+    Peer({"add", "Broadband", "9"});
+    QTest::qWait(300);
+    QCOMPARE(Sim.Events, QStringList{});
+    // The dial takes its time: the library tells of its end, though nothing
+    // is written then.
+    Peer({"dial", "Half"});
+    QTRY_COMPARE_WITH_TIMEOUT(Sim.Events.filter("connected Half").size(), 1, 2000);
+    QVERIFY(Sim.Monitor.Online());
+    QCOMPARE(QString::fromStdString(FieldText(Sim.Monitor.ConnectionDetails().IPAddress)),
+             Sim.Addresses.last());
+    Sim.Events.clear();
+    Peer({"hangup", "Broadband"});
+    QTest::qWait(300);
+    QCOMPARE(Sim.Events, QStringList{});
+    Peer({"drop", "Half"});
+    QTRY_COMPARE_WITH_TIMEOUT(Sim.Events, QStringList{"disconnected (not empty)"}, 2000);
+    QVERIFY(!Sim.Monitor.Online());
   }
 
   void MoreThanEightLines() {

@@ -16,6 +16,7 @@
 #include "Ras.h"
 #include "RasControl.h"
 #include "RasTestSupport.h"
+#include "SyncObjects.h"
 #include "TPlantedFile.h"
 #include "TestSupport.h"
 
@@ -138,6 +139,62 @@ class TestRasSim : public QObject {
     QVERIFY2(IsIpAddress(Peer), Peer.c_str());
     QVERIFY(Own != Peer);
     QTRY_VERIFY_WITH_TIMEOUT(DialEnded(), 5000);
+  }
+
+  // The change notification: the caller's event is set when a connection
+  // comes up (at the end of its dial, when nothing is written) and when it
+  // ends; wrong arguments are refused; an event its caller has closed is let
+  // go of at the next change.
+  void ChangeNotification() {
+    const HANDLE Event = CreateEventA(nullptr, 0, 0, nullptr);
+    QCOMPARE(RasConnectionNotificationA(DRAVIK_ALL_RAS_CONNECTIONS, nullptr, RASCN_Connection),
+             DWORD(ERROR_INVALID_HANDLE));
+    QCOMPARE(RasConnectionNotificationA(DRAVIK_ALL_RAS_CONNECTIONS, Event, 0),
+             DWORD(ERROR_INVALID_PARAMETER));
+    QCOMPARE(RasConnectionNotificationA(DRAVIK_ALL_RAS_CONNECTIONS, Event, 4),
+             DWORD(ERROR_INVALID_PARAMETER));
+    QCOMPARE(RasConnectionNotificationA(DRAVIK_ALL_RAS_CONNECTIONS, Event,
+                                        RASCN_Connection | RASCN_Disconnection),
+             DWORD(ERROR_SUCCESS));
+    QCOMPARE(WaitForSingleObject(Event, 0), WAIT_TIMEOUT);
+    RASDIALPARAMSA Params = StoredParams("Slow");
+    HRASCONN Handle = 0;
+    QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, reinterpret_cast<LPVOID>(&RecordNotification),
+                      &Handle),
+             ERROR_SUCCESS);
+    // Listed at once, connected 0.4 s later: two changes.
+    QCOMPARE(WaitForSingleObject(Event, 2000), WAIT_OBJECT_0);
+    QVERIFY(StateOf(Handle) < RASCS_Connected);
+    QCOMPARE(WaitForSingleObject(Event, 2000), WAIT_OBJECT_0);
+    QCOMPARE(StateOf(Handle), RASCS_Connected);
+    QCOMPARE(RasHangUpA(Handle), ERROR_SUCCESS);
+    QCOMPARE(WaitForSingleObject(Event, 2000), WAIT_OBJECT_0);
+    QVERIFY(CloseHandle(Event));
+    Params = StoredParams("Instant");
+    QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle), ERROR_SUCCESS);
+    QCOMPARE(RasHangUpA(Handle), ERROR_SUCCESS);
+    QTRY_VERIFY_WITH_TIMEOUT(DialEnded(), 5000);
+  }
+
+  // A hang-up the service refuses leaves the line up and answers the code.
+  void HangUpRefused() {
+    FDir.WritePhonebook(Phonebook + "[Kept]\nDialSeconds=0\nHangUpErrorCode=5\n");
+    RASDIALPARAMSA Params = StoredParams("Kept");
+    HRASCONN Handle = 0;
+    QCOMPARE(RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle), ERROR_SUCCESS);
+    QCOMPARE(RasHangUpA(Handle), DWORD(ERROR_ACCESS_DENIED));
+    QCOMPARE(StateOf(Handle), RASCS_Connected);
+    FDir.WritePhonebook(Phonebook + "[Kept]\nDialSeconds=0\n");
+    QCOMPARE(RasHangUpA(Handle), ERROR_SUCCESS);
+  }
+
+  // With no real service found the simulated one serves, and says so.
+  void ChosenAsFallback() {
+    DWORD How = 0;
+    char Text[512] = {};
+    QCOMPARE(DravikRasProviderChoice(&How, Text, sizeof Text), DWORD(ERROR_SUCCESS));
+    QCOMPARE(How, DWORD(3));
+    QVERIFY2(QByteArray(Text).contains("looked for: NetworkManager"), Text);
   }
 
   // Each dial of the entry gets an address other than the one before.
