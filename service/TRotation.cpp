@@ -74,8 +74,6 @@ TRotation::TRotation(TComponent* AOwner, const TServiceConfig& AConfig, TService
   FDialler->OnError.Bind(this, &TRotation::DialError);
   FDialler->OnConnecting.Bind(this, &TRotation::DialProgress);
   FMonitor = new TRasMonitor(this);
-  FMonitor->SetChangeNotification(true);
-  FMonitor->SetPollInterval(FallbackPollMilliseconds);
   FMonitor->OnRasConnected.Bind(this, &TRotation::LineUp);
   FMonitor->OnRasDisconnected.Bind(this, &TRotation::LineDown);
   FStepTimer = new TTimer(this);
@@ -110,6 +108,8 @@ bool TRotation::Start(std::string& AProblem) {
   // Only this entry's line counts: other lines of the machine (other
   // services' entries, another program's dials) come and go beside it.
   FMonitor->SetEntryName(FConfig.Entry);
+  FMonitor->SetChangeNotification(LineNotifications);
+  FMonitor->SetPollInterval(FallbackPollMilliseconds);
   FMonitor->SetEnabled(true);
   if (!FMonitor->Notified()) {
     FLog.Info("the dial-up library tells of no changes; the line is polled every " +
@@ -180,7 +180,8 @@ void TRotation::DialProgress(TObject*, int, int AState, int AError) {
   // The dial's own word that the line is up: the monitor looks at once
   // rather than at its next poll, so the line's address and the dial's time
   // are taken as they are.
-  if (FPhase == TPhase::Dialling && AState == RASCS_Connected && AError == 0) FMonitor->PollNow();
+  if (LineNotifications && FPhase == TPhase::Dialling && AState == RASCS_Connected && AError == 0)
+    FMonitor->PollNow();
 }
 
 bool TRotation::HangUpLine() {

@@ -89,6 +89,10 @@ class TRotation : public TComponent {
   // service: the status and every row say so. Set before Start.
   std::string Provider;
   bool Simulated = false;
+  // Off: the line is seen only at the monitor's polls, every 500 ms, as
+  // before the dial-up library told of its changes; kept for measuring what
+  // the notifications save. Set before Start.
+  bool LineNotifications = true;
 
   // Raised after every row recorded (whether or not the history is open).
   std::function<void(const TDialRecord&)> OnRecorded;

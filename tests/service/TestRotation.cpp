@@ -240,6 +240,8 @@ class TestRotation : public QObject {
     QVERIFY(AdvanceUntil([] { return false; }, 10000) == false);
     const uint64_t DroppedAt = TClock::Instance().Now();
     QCOMPARE(DravikRasDropEntry("Line"), DWORD(0));
+    // The library tells of the drop in real time, from its own thread.
+    QTRY_VERIFY_WITH_TIMEOUT(FRotation->Phase() == TRotation::TPhase::Offline, 5000);
     QVERIFY(WaitRows(2));
     const uint64_t After = FRows[1].At - DroppedAt;
     QVERIFY2(After >= 5000 && After <= 6000, qPrintable(QString::number(After)));

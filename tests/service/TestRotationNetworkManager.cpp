@@ -18,6 +18,7 @@
 #include "Ras.h"
 #include "SyncObjects.h"
 #include "THistory.h"
+#include "TLineWatch.h"
 #include "TNmTestbed.h"
 #include "TRotation.h"
 #include "TServiceLog.h"
@@ -25,70 +26,6 @@
 namespace {
 
 const char* const Entry = "Broadband";
-
-// Watches the line in a thread of its own, through the library's change
-// notification: the wall time at which the entry was first seen connected
-// after each time it was seen without a connection.
-class TLineWatch {
- public:
-  TLineWatch() {
-    FChanged = CreateEventA(nullptr, 0, 0, nullptr);
-    FStop = CreateEventA(nullptr, 1, 0, nullptr);
-    FOk = RasConnectionNotificationA(DRAVIK_ALL_RAS_CONNECTIONS, FChanged,
-                                     RASCN_Connection | RASCN_Disconnection) == 0;
-    FThread = std::thread([this] { Run(); });
-  }
-  ~TLineWatch() {
-    SetEvent(FStop);
-    FThread.join();
-    CloseHandle(FChanged);
-    CloseHandle(FStop);
-  }
-  bool Ok() const { return FOk; }
-  std::vector<int64_t> ConnectedAt() {
-    std::lock_guard<std::mutex> Guard(FLock);
-    return FConnectedAt;
-  }
-
- private:
-  static bool EntryConnected() {
-    RASCONNA Connections[16];
-    std::memset(Connections, 0, sizeof Connections);
-    Connections[0].dwSize = sizeof(RASCONNA);
-    DWORD Size = sizeof Connections;
-    DWORD Count = 0;
-    if (RasEnumConnectionsA(Connections, &Size, &Count) != 0) return false;
-    for (DWORD I = 0; I < Count; ++I) {
-      if (std::strcmp(Connections[I].szEntryName, Entry) != 0) continue;
-      RASCONNSTATUSA Status;
-      std::memset(&Status, 0, sizeof Status);
-      Status.dwSize = sizeof Status;
-      if (RasGetConnectStatusA(Connections[I].hrasconn, &Status) == 0 &&
-          Status.rasconnstate == RASCS_Connected)
-        return true;
-    }
-    return false;
-  }
-  void Run() {
-    bool Up = EntryConnected();
-    const HANDLE Handles[2] = {FStop, FChanged};
-    while (WaitForMultipleObjects(2, Handles, 0, INFINITE) == WAIT_OBJECT_0 + 1) {
-      const bool Now = EntryConnected();
-      if (Now && !Up) {
-        std::lock_guard<std::mutex> Guard(FLock);
-        FConnectedAt.push_back(QDateTime::currentMSecsSinceEpoch());
-      }
-      Up = Now;
-    }
-  }
-
-  HANDLE FChanged = nullptr;
-  HANDLE FStop = nullptr;
-  bool FOk = false;
-  std::mutex FLock;
-  std::vector<int64_t> FConnectedAt;
-  std::thread FThread;
-};
 
 }  // namespace
 
@@ -144,7 +81,7 @@ class TestRotationNetworkManager : public QObject {
   // milliseconds, however the poll falls.
   void DialTimeIsTheLines() {
     REQUIRE_TESTBED(FTestbed);
-    TLineWatch Watch;
+    TLineWatch Watch(Entry);
     QVERIFY(Watch.Ok());
     THistory History;
     QCOMPARE(History.Open(FWork.filePath("dial-time.sqlite").toStdString()), std::string());
