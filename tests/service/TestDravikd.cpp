@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sqlite3.h>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -159,6 +160,55 @@ class TestDravikd : public QObject {
     const TRun Gone = Ctl({"status"});
     QCOMPARE(Gone.Exit, 3);
     QVERIFY(Gone.Err.contains("cannot be reached"));
+  }
+
+  // SIGTERM ends the service within moments however long the step in hand
+  // would take: a dial that takes a minute, a retry wait after a refused
+  // hang-up (logged with its code and text, the line left up and never
+  // dialled over).
+  void SigtermEndsAtOnce_data() {
+    QTest::addColumn<QByteArray>("Phonebook");
+    QTest::addColumn<QString>("Waited");
+    QTest::addColumn<QString>("LastOutcome");
+    QTest::newRow("during a long dial")
+        << QByteArray("[Line]\nUserName=u\nPassword=p\nDialSeconds=60\n") << "dialling \"Line\""
+        << "abandoned";
+    QTest::newRow("after a refused hang-up")
+        << QByteArray("[Line]\nUserName=u\nPassword=p\nDialSeconds=0\nHangUpErrorCode=5\n")
+        << "<3>hang-up failed: error 5: permission denied\n"
+        << "hangup-failed";
+  }
+  void SigtermEndsAtOnce() {
+    QFETCH(QByteArray, Phonebook);
+    QFETCH(QString, Waited);
+    QFETCH(QString, LastOutcome);
+    FDir.WritePhonebook(Phonebook);
+    WriteConfig();
+    QProcess Service;
+    QProcessEnvironment Journal = Environment();
+    Journal.insert("JOURNAL_STREAM", "8:1234");
+    StartService(Service, Journal);
+    QString Log;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (Log += QString::fromUtf8(Service.readAllStandardError())).contains(Waited), 20000);
+    QElapsedTimer Stopping;
+    Stopping.start();
+    ::kill(static_cast<pid_t>(Service.processId()), SIGTERM);
+    QVERIFY(Service.waitForFinished(5000));
+    QVERIFY2(Stopping.elapsed() < 5000, qPrintable(QString::number(Stopping.elapsed())));
+    QCOMPARE(Service.exitCode(), 0);
+    Log += QString::fromUtf8(Service.readAllStandardError());
+    const auto Stored = Rows();
+    QVERIFY(!Stored.empty());
+    QCOMPARE(QString::fromStdString(Stored.back().Outcome), LastOutcome);
+    if (LastOutcome == "hangup-failed") {
+      // The refused hang-up left the line up; nothing dialled over it.
+      QCOMPARE(Log.count("<6>dialling \"Line\""), 1);
+      QCOMPARE(Stored.back().ErrorCode, 5);
+      QVERIFY(IsEntryConnected("Line"));
+    }
+    FDir.WritePhonebook("[Line]\nUserName=u\nPassword=p\nDialSeconds=0\n");
+    HangUpEntry("Line");
   }
 
   // kill -9 at any moment of the rotation leaves a database that opens with
