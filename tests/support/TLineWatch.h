@@ -38,6 +38,12 @@ class TLineWatch {
     std::lock_guard<std::mutex> Guard(FLock);
     return FConnectedAt;
   }
+  // The wall times at which the entry was first seen without a connected
+  // line after being seen connected.
+  std::vector<int64_t> DownAt() {
+    std::lock_guard<std::mutex> Guard(FLock);
+    return FDownAt;
+  }
 
  private:
   bool EntryConnected() const {
@@ -63,9 +69,9 @@ class TLineWatch {
     const HANDLE Handles[2] = {FStop, FChanged};
     while (WaitForMultipleObjects(2, Handles, 0, INFINITE) == WAIT_OBJECT_0 + 1) {
       const bool Now = EntryConnected();
-      if (Now && !Up) {
+      if (Now != Up) {
         std::lock_guard<std::mutex> Guard(FLock);
-        FConnectedAt.push_back(QDateTime::currentMSecsSinceEpoch());
+        (Now ? FConnectedAt : FDownAt).push_back(QDateTime::currentMSecsSinceEpoch());
       }
       Up = Now;
     }
@@ -77,5 +83,6 @@ class TLineWatch {
   bool FOk = false;
   std::mutex FLock;
   std::vector<int64_t> FConnectedAt;
+  std::vector<int64_t> FDownAt;
   std::thread FThread;
 };
