@@ -49,8 +49,13 @@ const char* const Usage =
     "(default pppoe,gsm,cdma); DRAVIK_RAS_DIR moves the simulated service's phonebook\n"
     "and state to another folder.\n";
 
+// ERROR_ACCESS_DENIED, which the platform's headers here do not name.
+constexpr DWORD ErrorAccessDenied = 5;
+
 const char* ErrorText(DWORD ACode) {
   switch (ACode) {
+    case ErrorAccessDenied:
+      return "permission was refused";
     case ERROR_INVALID_HANDLE:
       return "the connection handle is not valid";
     case ERROR_NOT_ENOUGH_MEMORY:
@@ -95,9 +100,21 @@ const char* StateText(RASCONNSTATE AState) {
   return *Text != '\0' ? Text : "Unknown state";
 }
 
+// What the user can do about the code with the provider in use; empty when
+// nothing. Debian's pppd runs only for the members of its group.
+std::string Advice(DWORD ACode) {
+  char Provider[64] = {};
+  if (ACode != ErrorAccessDenied ||
+      DravikRasProviderInfo(Provider, sizeof Provider) != ERROR_SUCCESS ||
+      std::strcmp(Provider, "pppd") != 0) {
+    return {};
+  }
+  return ": the user must be in the group dip";
+}
+
 int Fail(const std::string& AWhat, DWORD ACode) {
-  std::fprintf(stderr, "dravik-ras: %s: %s (error %u)\n", AWhat.c_str(), ErrorText(ACode),
-               static_cast<unsigned>(ACode));
+  std::fprintf(stderr, "dravik-ras: %s: %s%s (error %u)\n", AWhat.c_str(), ErrorText(ACode),
+               Advice(ACode).c_str(), static_cast<unsigned>(ACode));
   return ExitFailed;
 }
 

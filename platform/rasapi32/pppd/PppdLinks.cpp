@@ -70,8 +70,9 @@ TPidFileKind KindOfPidFileName(const std::string& AFileName, std::string& ALinkN
   if (!EndsWith(AFileName, ".pid") || !StartsWith(AFileName, "ppp")) return TPidFileKind::None;
   const std::string Middle = AFileName.substr(3, AFileName.size() - 7);
   if (Middle.size() > 1 && Middle[0] == '-') {
+    if (!IsPeerName(Middle.substr(1))) return TPidFileKind::None;
     ALinkName = Middle.substr(1);
-    return IsPeerName(ALinkName) ? TPidFileKind::Link : TPidFileKind::None;
+    return TPidFileKind::Link;
   }
   if (Middle.empty() || Middle.size() > 6) return TPidFileKind::None;
   for (char Char : Middle) {

@@ -27,6 +27,7 @@ class TPppdChild {
   // For poll(): readable when there is output, and when the child ended.
   int OutputFd() const { return FOutput; }
   int Pidfd() const { return FPidfd; }
+  pid_t Pid() const { return FPid; }
 
   // Appends the complete lines that have arrived (without their line end;
   // a line cut at 1 KiB) to ALines; at the end of the output also the last

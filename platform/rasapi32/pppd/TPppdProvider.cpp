@@ -239,11 +239,24 @@ void TPppdProvider::Rescan() {
   FPidfds.swap(Pidfds);
   {
     std::lock_guard<std::mutex> Guard(FLock);
+    // A pid stays known as ended until no pid file names it any more.
+    for (auto Ended = FEnded.begin(); Ended != FEnded.end();) {
+      const bool Named = std::any_of(Links.begin(), Links.end(),
+                                     [&Ended](const TPppdLink& A) { return A.Pid == *Ended; });
+      Ended = Named ? std::next(Ended) : FEnded.erase(Ended);
+    }
     FLinks = std::move(Links);
     FPppoePeers = std::move(Pppoe);
-    RebuildViewLocked();
+    DropEndedLocked();
   }
   FChanged.notify_all();
+}
+
+void TPppdProvider::DropEndedLocked() {
+  FLinks.erase(std::remove_if(FLinks.begin(), FLinks.end(),
+                              [this](const TPppdLink& A) { return FEnded.count(A.Pid) != 0; }),
+               FLinks.end());
+  RebuildViewLocked();
 }
 
 void TPppdProvider::RebuildViewLocked() {
@@ -560,6 +573,12 @@ DWORD TPppdProvider::FollowDial(const std::shared_ptr<TDialRun>& ARun,
   {
     std::lock_guard<std::mutex> Guard(FLock);
     if (ARun->HangUpAsked && Code != ERROR_SUCCESS) Code = ERROR_USER_DISCONNECTION;
+    // The pid files of the pppd that ended may not have been seen gone yet;
+    // a caller told of the failure must not find the entry listed.
+    if (Code != ERROR_SUCCESS) {
+      FEnded.insert(Child.Pid());
+      DropEndedLocked();
+    }
   }
   if (Code == ERROR_SUCCESS) Advance(*ARun, RASCS_Projected, ANotifier, DeadlineNs);
   Finish(ARun, Code, ANotifier);

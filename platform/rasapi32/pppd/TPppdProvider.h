@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +92,9 @@ class TPppdProvider : public RasProvider {
   // What is listed, from the links, the interfaces and this process's
   // dials. FLock held.
   void RebuildViewLocked();
+  // Forgets the links of pppd processes known to have ended, and rebuilds
+  // the view. FLock held.
+  void DropEndedLocked();
   const TConnection* FindLocked(HRASCONN AHandle) const;
   const TConnection* FindEntryLocked(const std::string& AEntry) const;
 
@@ -124,6 +128,9 @@ class TPppdProvider : public RasProvider {
   std::vector<TPppdLink> FLinks;
   std::map<std::string, bool> FPppoePeers;
   std::map<std::string, std::shared_ptr<TDialRun>> FDials;
+  // The pppd processes of failed dials: reaped here, before the watch thread
+  // may have seen their pid files go.
+  std::set<pid_t> FEnded;
   std::vector<TConnection> FView;
   bool FStopping = false;
   std::list<TWorker> FWorkers;

@@ -133,8 +133,8 @@ class TPppdTestbed {
       FMissing = "cannot prepare the pppd testbed in " + FFolder;
       return;
     }
-    const std::string StandIn = FFolder + "/pppd";
-    if (AWhich == StandIn && !CopyStandIn(StandIn, DipGroup)) {
+    const std::string StandInCopy = FFolder + "/pppd";
+    if (AWhich == StandIn && !CopyStandIn(StandInCopy, DipGroup)) {
       FMissing = "cannot place the stand-in pppd";
       return;
     }
@@ -142,7 +142,7 @@ class TPppdTestbed {
         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
         mount(Etc.c_str(), "/etc/ppp", nullptr, MS_BIND, nullptr) != 0 ||
         (AWhich == StandIn &&
-         mount(StandIn.c_str(), "/usr/sbin/pppd", nullptr, MS_BIND, nullptr) != 0) ||
+         mount(StandInCopy.c_str(), "/usr/sbin/pppd", nullptr, MS_BIND, nullptr) != 0) ||
         mount("tmpfs", "/run", "tmpfs", MS_NOSUID | MS_NODEV, "mode=0755") != 0 ||
         umount2("/sys", MNT_DETACH) != 0 ||
         mount("sysfs", "/sys", "sysfs", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0 ||
