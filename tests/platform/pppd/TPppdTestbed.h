@@ -92,7 +92,7 @@ class TPppdTestbed {
       long Pid = 0;
       if (File >> Pid && Pid > 1 && IsPppd(static_cast<pid_t>(Pid))) {
         kill(static_cast<pid_t>(Pid), SIGKILL);
-        for (int Waited = 0; Waited < 200 && kill(static_cast<pid_t>(Pid), 0) == 0; ++Waited) {
+        for (int Waited = 0; Waited < 200 && !Ended(static_cast<pid_t>(Pid)); ++Waited) {
           usleep(10000);
         }
       }
@@ -194,6 +194,15 @@ class TPppdTestbed {
                     (Request.ifr_flags |= IFF_UP, ioctl(Control, SIOCSIFFLAGS, &Request) == 0);
     if (Control >= 0) close(Control);
     return Up;
+  }
+
+  // Gone, or left for its parent to reap (a detached pppd's parent is the
+  // system's first process, which may take its time).
+  static bool Ended(pid_t APid) {
+    std::ifstream File("/proc/" + std::to_string(APid) + "/stat");
+    std::string Pid, Name, State;
+    if (!(File >> Pid >> Name >> State)) return true;
+    return State == "Z";
   }
 
   static bool IsPppd(pid_t APid) {
