@@ -2,10 +2,12 @@
 
 #include <dirent.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
 #include "PppdPeers.h"
@@ -190,6 +192,38 @@ int OpenCheckedPppd(const TPidFile& AFile, const std::string& AEntry, const std:
     return -1;
   }
   return Pidfd;
+}
+
+TLinkEnd EndPppdOf(const std::string& ARunDir, const std::string& AEntry,
+                   const std::string& AProgram, std::chrono::milliseconds AWait, int AStopFd) {
+  const auto Deadline = std::chrono::steady_clock::now() + AWait;
+  TLinkEnd End;
+  std::vector<int> Ending;
+  std::vector<pid_t> Signalled;
+  for (const TPidFile& File : ReadPidFiles(ARunDir)) {
+    if (std::find(Signalled.begin(), Signalled.end(), File.Pid) != Signalled.end()) continue;
+    const int Pidfd = OpenCheckedPppd(File, AEntry, AProgram);
+    if (Pidfd < 0) continue;
+    if (syscall(SYS_pidfd_send_signal, Pidfd, SIGTERM, nullptr, 0) != 0) {
+      End.Denied = End.Denied || errno == EPERM;
+      close(Pidfd);
+      continue;
+    }
+    End.Signalled = true;
+    Signalled.push_back(File.Pid);
+    Ending.push_back(Pidfd);
+  }
+  for (int Pidfd : Ending) {
+    for (;;) {
+      const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          Deadline - std::chrono::steady_clock::now());
+      pollfd Fds[2] = {{Pidfd, POLLIN, 0}, {AStopFd, POLLIN, 0}};
+      if (Left.count() <= 0 || poll(Fds, 2, static_cast<int>(Left.count())) != 0) break;
+    }
+    End.Ended = End.Ended && Exited(Pidfd);
+    close(Pidfd);
+  }
+  return End;
 }
 
 }  // namespace dravik::ras::pppd

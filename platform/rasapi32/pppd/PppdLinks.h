@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,5 +73,21 @@ std::vector<TPppdLink> LinksOf(const std::vector<TPidFile>& AFiles, const std::s
 // -1. Signalled through the pidfd, a process is never one that merely took
 // over the pid later.
 int OpenCheckedPppd(const TPidFile& AFile, const std::string& AEntry, const std::string& AProgram);
+
+// What ending a link's pppd came to.
+struct TLinkEnd {
+  // A pppd of the link was sent SIGTERM.
+  bool Signalled = false;
+  // Every one signalled ended within the time.
+  bool Ended = true;
+  // A pppd of the link was not this caller's to signal.
+  bool Denied = false;
+};
+
+// Sends SIGTERM to every pppd of AEntry that the pid files of ARunDir name,
+// each checked by OpenCheckedPppd, and waits at most AWait for them to end
+// (less when AStopFd becomes readable).
+TLinkEnd EndPppdOf(const std::string& ARunDir, const std::string& AEntry,
+                   const std::string& AProgram, std::chrono::milliseconds AWait, int AStopFd);
 
 }  // namespace dravik::ras::pppd

@@ -3,7 +3,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
-#include <sys/inotify.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -14,8 +13,8 @@
 #include <ctime>
 
 #include "PppdCodes.h"
+#include "PppdEntries.h"
 #include "PppdPeers.h"
-#include "PppdSecrets.h"
 #include "RasTexts.h"
 #include "TPppdChild.h"
 
@@ -45,11 +44,6 @@ void CopyText(char (&AField)[N], const std::string& AText) {
 void Raise(int AEventFd) {
   const uint64_t One = 1;
   (void)!write(AEventFd, &One, sizeof One);
-}
-
-bool Readable(int AFd) {
-  pollfd Fd = {AFd, POLLIN, 0};
-  return poll(&Fd, 1, 0) > 0;
 }
 
 void Notify(const TDialNotifier& ANotifier, RASCONNSTATE AState, DWORD ACode) {
@@ -109,20 +103,13 @@ TPppdProvider::TPppdProvider(const TPppdPaths& APaths, std::string& AProblem)
     AProblem = std::string("no event descriptor: ") + std::strerror(errno);
     return;
   }
-  if (!FNetlink.Open(AProblem)) return;
-  FInotify = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
-  if (FInotify < 0 ||
-      inotify_add_watch(FInotify, FPaths.RunDir.c_str(),
-                        IN_CREATE | IN_DELETE | IN_CLOSE_WRITE | IN_MOVED_TO | IN_MOVED_FROM) < 0) {
-    AProblem = "cannot follow the pid files in " + FPaths.RunDir + ": " + std::strerror(errno);
-    return;
-  }
-  {
-    std::lock_guard<std::mutex> Guard(FLock);
-    FInterfaces = FNetlink.Interfaces();
-  }
-  Rescan();
-  FWatch = std::thread([this] { WatchThread(); });
+  FWatch = std::make_unique<TPppdWatch>(FPaths, AProblem);
+  if (!AProblem.empty()) return;
+  Take(FWatch->Seen());
+  FWatch->Start([this](const TPppdSeen& ASeen) {
+    Take(ASeen);
+    LinksChanged();
+  });
 }
 
 TPppdProvider::~TPppdProvider() {
@@ -132,21 +119,15 @@ TPppdProvider::~TPppdProvider() {
   }
   FChanged.notify_all();
   if (FStop >= 0) Raise(FStop);
+  FWatch.reset();
   const auto Self = std::this_thread::get_id();
-  // A notifier that ends the process from a thread of ours cannot wait for
-  // itself.
-  if (FWatch.joinable()) {
-    if (FWatch.get_id() == Self) {
-      FWatch.detach();
-    } else {
-      FWatch.join();
-    }
-  }
   std::list<TWorker> Workers;
   {
     std::lock_guard<std::mutex> Guard(FLock);
     Workers.swap(FWorkers);
   }
+  // A notifier that ends the process from a thread of ours cannot wait for
+  // itself.
   for (TWorker& Worker : Workers) {
     if (Worker.Thread.get_id() == Self) {
       Worker.Thread.detach();
@@ -154,8 +135,6 @@ TPppdProvider::~TPppdProvider() {
       Worker.Thread.join();
     }
   }
-  for (const auto& [Pid, Pidfd] : FPidfds) close(Pidfd);
-  if (FInotify >= 0) close(FInotify);
   if (FStop >= 0) close(FStop);
 }
 
@@ -163,90 +142,18 @@ void TPppdProvider::LinksChanged() {
   // Where the library's notification of changed connections is told.
 }
 
-void TPppdProvider::WatchThread() {
-  for (;;) {
-    std::vector<pollfd> Fds = {
-        {FStop, POLLIN, 0}, {FNetlink.Fd(), POLLIN, 0}, {FInotify, POLLIN, 0}};
-    for (const auto& [Pid, Pidfd] : FPidfds) Fds.push_back({Pidfd, POLLIN, 0});
-    if (poll(Fds.data(), Fds.size(), -1) < 0 && errno != EINTR) break;
-    if (Fds[0].revents != 0) break;
-    bool Addresses = false;
-    bool RunFolder = false;
-    if (Fds[1].revents != 0) Addresses = FNetlink.Read();
-    if (Fds[2].revents != 0) {
-      alignas(inotify_event) char Buffer[4096];
-      for (ssize_t Count; (Count = read(FInotify, Buffer, sizeof Buffer)) > 0;) {
-        for (ssize_t At = 0; At < Count;) {
-          const auto* Event = reinterpret_cast<const inotify_event*>(Buffer + At);
-          std::string LinkName, Interface;
-          if ((Event->mask & IN_Q_OVERFLOW) != 0 ||
-              (Event->len > 0 &&
-               KindOfPidFileName(Event->name, LinkName, Interface) != TPidFileKind::None)) {
-            RunFolder = true;
-          }
-          At += static_cast<ssize_t>(sizeof(inotify_event) + Event->len);
-        }
-      }
-    }
-    for (size_t Index = 3; Index < Fds.size(); ++Index) {
-      if (Fds[Index].revents != 0) RunFolder = true;
-    }
-    if (!Addresses && !RunFolder) continue;
-    if (Addresses) {
-      std::lock_guard<std::mutex> Guard(FLock);
-      FInterfaces = FNetlink.Interfaces();
-    }
-    // A pppd that ended without removing its pid files (killed) is seen
-    // gone with its interface: the files are checked again then too.
-    Rescan();
-    LinksChanged();
-  }
-}
-
-void TPppdProvider::Rescan() {
-  std::vector<TPppdLink> Links = LinksOf(ReadPidFiles(FPaths.RunDir), FPaths.Program);
-  std::map<pid_t, int> Pidfds;
-  std::map<std::string, bool> Pppoe;
-  {
-    std::lock_guard<std::mutex> Guard(FLock);
-    for (const TPppdLink& Link : Links) {
-      const auto Known = FPppoePeers.find(Link.Entry);
-      if (Known != FPppoePeers.end()) Pppoe.insert(*Known);
-    }
-  }
-  for (const TPppdLink& Link : Links) {
-    if (Pppoe.count(Link.Entry) == 0) {
-      TPeerOptions Options;
-      ReadPeerOptions(FPaths.PeersDir(), Link.Entry, Options);
-      Pppoe[Link.Entry] = Options.Pppoe;
-    }
-    const auto Open = FPidfds.find(Link.Pid);
-    if (Open != FPidfds.end()) {
-      Pidfds.insert(*Open);
-      FPidfds.erase(Open);
-      continue;
-    }
-    const int Pidfd = static_cast<int>(syscall(SYS_pidfd_open, Link.Pid, 0));
-    // One that has already ended is not waited for: the next change shows
-    // it gone.
-    if (Pidfd >= 0 && Readable(Pidfd)) {
-      close(Pidfd);
-    } else if (Pidfd >= 0) {
-      Pidfds[Link.Pid] = Pidfd;
-    }
-  }
-  for (const auto& [Pid, Pidfd] : FPidfds) close(Pidfd);
-  FPidfds.swap(Pidfds);
+void TPppdProvider::Take(const TPppdSeen& ASeen) {
   {
     std::lock_guard<std::mutex> Guard(FLock);
     // A pid stays known as ended until no pid file names it any more.
     for (auto Ended = FEnded.begin(); Ended != FEnded.end();) {
-      const bool Named = std::any_of(Links.begin(), Links.end(),
+      const bool Named = std::any_of(ASeen.Links.begin(), ASeen.Links.end(),
                                      [&Ended](const TPppdLink& A) { return A.Pid == *Ended; });
       Ended = Named ? std::next(Ended) : FEnded.erase(Ended);
     }
-    FLinks = std::move(Links);
-    FPppoePeers = std::move(Pppoe);
+    FInterfaces = ASeen.Interfaces;
+    FLinks = ASeen.Links;
+    FPppoePeers = ASeen.Pppoe;
     DropEndedLocked();
   }
   FChanged.notify_all();
@@ -321,69 +228,32 @@ DWORD TPppdProvider::EnumEntries(std::vector<std::string>& AEntries) {
 }
 
 DWORD TPppdProvider::GetEntryDialParams(RASDIALPARAMSA& AParams) {
-  TPeerOptions Options;
-  switch (ReadPeerOptions(FPaths.PeersDir(), AParams.szEntryName, Options)) {
-    case TPeerRead::Read:
-      break;
-    case TPeerRead::Denied:
-      return ErrorAccessDenied;
-    case TPeerRead::Missing:
-    case TPeerRead::Refused:
-      return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-  }
-  const std::string User = Options.HasUser && IsCredential(Options.User) ? Options.User : "";
-  std::string Password;
-  // Secrets the caller may not read leave the password empty: no error.
-  if (!User.empty()) {
-    ReadSecret(FPaths.ChapSecrets(), FPaths.PapSecrets(), User, Options.RemoteName, Password);
-  }
-  CopyText(AParams.szUserName, User);
-  CopyText(AParams.szPassword, Password);
+  TStoredEntry Entry;
+  const DWORD Result = ReadStoredEntry(FPaths, AParams.szEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  CopyText(AParams.szUserName, Entry.User);
+  CopyText(AParams.szPassword, Entry.Password);
   return ERROR_SUCCESS;
 }
 
 std::string TPppdProvider::EntryWarning(const std::string& AEntryName) {
-  TPeerOptions Options;
-  if (ReadPeerOptions(FPaths.PeersDir(), AEntryName, Options) != TPeerRead::Read) return {};
-  const std::string File = FPaths.PeersDir() + "/" + AEntryName;
-  if (Options.Demand) {
-    return "pppd brings this peer up by itself whenever traffic asks for it (the option demand "
-           "in " +
-           File + "); remove it so that the line stays down after a hang-up";
-  }
-  if (Options.Persist) {
-    return "pppd dials this peer again by itself when the line drops (the option persist in " +
-           File + "), so a drop shows as the same connection coming back; a hang-up ends it";
-  }
-  return {};
+  return WarningOfPeer(FPaths, AEntryName);
 }
 
 std::string TPppdProvider::ErrorAdvice(DWORD ACode) const { return AdviceOfCode(ACode); }
 
 DWORD TPppdProvider::CheckCredentials(const RASDIALPARAMSA& AParams, bool& APppoe) {
-  TPeerOptions Options;
-  switch (ReadPeerOptions(FPaths.PeersDir(), AParams.szEntryName, Options)) {
-    case TPeerRead::Read:
-      break;
-    case TPeerRead::Denied:
-      return ErrorAccessDenied;
-    case TPeerRead::Missing:
-    case TPeerRead::Refused:
-      return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-  }
-  APppoe = Options.Pppoe;
+  TStoredEntry Entry;
+  const DWORD Result = ReadStoredEntry(FPaths, AParams.szEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  APppoe = Entry.Pppoe;
   // The credentials are the peer's own: pppd takes others only from a
   // command line (where a password must never be) or a secrets file (which
   // a dial never writes).
-  const std::string User = Options.HasUser && IsCredential(Options.User) ? Options.User : "";
-  if (User != AParams.szUserName) return ERROR_WRONG_INFO_SPECIFIED;
-  if (AParams.szPassword[0] != 0) {
-    std::string Secret;
-    if (User.empty() ||
-        !ReadSecret(FPaths.ChapSecrets(), FPaths.PapSecrets(), User, Options.RemoteName, Secret) ||
-        Secret != AParams.szPassword) {
-      return ERROR_WRONG_INFO_SPECIFIED;
-    }
+  if (Entry.User != AParams.szUserName) return ERROR_WRONG_INFO_SPECIFIED;
+  if (AParams.szPassword[0] != 0 &&
+      (Entry.Password.empty() || Entry.Password != AParams.szPassword)) {
+    return ERROR_WRONG_INFO_SPECIFIED;
   }
   return ERROR_SUCCESS;
 }
@@ -652,41 +522,16 @@ DWORD TPppdProvider::HangUp(HRASCONN AHandle) {
 
 DWORD TPppdProvider::EndLink(const std::string& AEntry) {
   const int64_t DeadlineNs = NowNs() + int64_t(LinkWaitSeconds) * 1000000000;
-  std::vector<int> Ending;
-  std::vector<pid_t> Signalled;
-  bool Denied = false;
-  for (const TPidFile& File : ReadPidFiles(FPaths.RunDir)) {
-    if (std::find(Signalled.begin(), Signalled.end(), File.Pid) != Signalled.end()) continue;
-    const int Pidfd = OpenCheckedPppd(File, AEntry, FPaths.Program);
-    if (Pidfd < 0) continue;
-    if (syscall(SYS_pidfd_send_signal, Pidfd, SIGTERM, nullptr, 0) != 0) {
-      Denied = Denied || errno == EPERM;
-      close(Pidfd);
-      continue;
-    }
-    Signalled.push_back(File.Pid);
-    Ending.push_back(Pidfd);
-  }
-  bool Ended = true;
-  for (int Pidfd : Ending) {
-    for (;;) {
-      const int64_t LeftMs = (DeadlineNs - NowNs()) / 1000000;
-      pollfd Fds[2] = {{Pidfd, POLLIN, 0}, {FStop, POLLIN, 0}};
-      if (LeftMs <= 0 || poll(Fds, 2, static_cast<int>(LeftMs)) != 0) break;
-    }
-    Ended = Ended && Readable(Pidfd);
-    close(Pidfd);
-  }
-  if (Denied && Ending.empty()) return ErrorAccessDenied;
+  const TLinkEnd End = EndPppdOf(FPaths.RunDir, AEntry, FPaths.Program,
+                                 std::chrono::milliseconds(LinkWaitSeconds * 1000), FStop);
+  if (End.Denied && !End.Signalled) return ErrorAccessDenied;
   // Its interface goes with its end; the hang-up is over once that is seen
   // here, so that the next listing no longer shows the link.
   std::unique_lock<std::mutex> Guard(FLock);
   const bool Gone = FChanged.wait_until(Guard, WhenNs(DeadlineNs), [this, &AEntry] {
-    if (FStopping) return true;
-    const TConnection* Listed = FindEntryLocked(AEntry);
-    return Listed == nullptr;
+    return FStopping || FindEntryLocked(AEntry) == nullptr;
   });
-  return Ended && Gone ? ERROR_SUCCESS : ErrorRequestTimeout;
+  return End.Ended && Gone ? ERROR_SUCCESS : ErrorRequestTimeout;
 }
 
 DWORD TPppdProvider::EnumConnections(std::vector<RASCONNA>& AConnections) {

@@ -8,9 +8,10 @@
 // and a hang-up ends the link's pppd, found through its pid file, as poff
 // does. pon/poff and Dravik act on the same links.
 //
-// A thread of the provider's own follows rtnetlink (links and addresses),
-// the run folder (pid files, through inotify) and the listed pppd processes
-// (pidfds), so that listing, status and projection answer from memory.
+// A thread of the provider's own (TPppdWatch) follows rtnetlink (links and
+// addresses), the run folder (pid files, through inotify) and the listed
+// pppd processes (pidfds), so that listing, status and projection answer
+// from memory.
 // Dials have threads of their own; their notifications come from those.
 
 #include <sys/types.h>
@@ -29,7 +30,7 @@
 #include "PppdLinks.h"
 #include "PppdPaths.h"
 #include "RasProvider.h"
-#include "TRtnetlink.h"
+#include "TPppdWatch.h"
 
 namespace dravik::ras::pppd {
 
@@ -86,9 +87,8 @@ class TPppdProvider : public RasProvider {
   // run folder changed.
   void LinksChanged();
 
-  void WatchThread();
-  // Reads the run folder's pid files again and checks their processes.
-  void Rescan();
+  // Takes what the watch sees.
+  void Take(const TPppdSeen& ASeen);
   // What is listed, from the links, the interfaces and this process's
   // dials. FLock held.
   void RebuildViewLocked();
@@ -137,11 +137,7 @@ class TPppdProvider : public RasProvider {
 
   // Readable once the provider stops; never read.
   int FStop = -1;
-  // Owned by the watch thread once it runs.
-  TRtnetlink FNetlink;
-  int FInotify = -1;
-  std::map<pid_t, int> FPidfds;
-  std::thread FWatch;
+  std::unique_ptr<TPppdWatch> FWatch;
 };
 
 }  // namespace dravik::ras::pppd

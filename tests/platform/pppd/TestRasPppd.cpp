@@ -428,7 +428,8 @@ class TestRasPppd : public QObject {
 
     Run = RunAsNobody(true, ToolPath(), {"dial", "Home"}, Open);
     QVERIFY2(Run.Exit == 0, qPrintable(Run.Err));
-    QCOMPARE(ListedEntryNames(), std::vector<std::string>{"Home"});
+    // Seen here as soon as this process's watch has taken in the change.
+    QTRY_COMPARE_WITH_TIMEOUT(ListedEntryNames(), std::vector<std::string>{"Home"}, 10000);
     QCOMPARE(PppPidFiles().filter(QRegularExpression("^ppp[0-9]+\\.pid$")).size(), 1);
     Run = RunAsNobody(true, ToolPath(), {"hangup", "Home"}, Open);
     QVERIFY2(Run.Exit == 0, qPrintable(Run.Err));
