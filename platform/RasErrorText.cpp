@@ -49,6 +49,7 @@ const TErrorText Texts[] = {
     {ERROR_PROJECTION_NOT_COMPLETE, "未能取得网络地址", "the connection has no address yet"},
     {ERROR_PROTOCOL_NOT_CONFIGURED, "未配置所需的网络协议", "the network protocol is not set up"},
     {ERROR_PPP_LCP_TERMINATED, "远程计算机终止了链路", "the remote end ended the link"},
+    {ERROR_PPP_LOOPBACK_DETECTED, "检测到线路回环", "the line loops back to itself"},
 };
 
 const TErrorText* Find(DWORD AError) {

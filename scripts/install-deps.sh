@@ -21,6 +21,8 @@ packages=(
   # the NetworkManager provider and its tests' testbed
   libsystemd-dev network-manager dnsmasq-base dbus iproute2 util-linux
   python3-dbus python3-gi
+  # the pppd provider's tests: Debian's pppd, and pon/poff for its benchmark
+  ppp
   # the fuzzing harnesses: clang with libFuzzer and the sanitizers' runtimes
   clang libclang-rt-14-dev
   # the test set-up's locales

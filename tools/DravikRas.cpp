@@ -45,10 +45,11 @@ const char* const Usage =
     "Exit status: 0 on success, 1 when the service reports a failure, 2 for wrong\n"
     "arguments, 3 when the dial-up service cannot be used.\n"
     "\n"
-    "Environment: DRAVIK_RAS_PROVIDER chooses the provider (networkmanager, sim);\n"
-    "DRAVIK_NM_TYPES lists the NetworkManager connection types shown as entries\n"
-    "(default pppoe,gsm,cdma); DRAVIK_RAS_DIR moves the simulated service's phonebook\n"
-    "and state to another folder.\n";
+    "Environment: DRAVIK_RAS_PROVIDER chooses the provider (networkmanager, pppd,\n"
+    "sim); DRAVIK_NM_TYPES lists the NetworkManager connection types shown as entries\n"
+    "(default pppoe,gsm,cdma); DRAVIK_PPPD, DRAVIK_PPP_DIR and DRAVIK_PPP_RUN_DIR move\n"
+    "pppd, its configuration (/etc/ppp) and its pid files (/run); DRAVIK_RAS_DIR moves\n"
+    "the simulated service's phonebook and state to another folder.\n";
 
 const char* StateText(RASCONNSTATE AState) {
   const char* Text = RasStateText(AState);

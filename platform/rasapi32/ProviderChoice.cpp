@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "NmProviderKind.h"
+#include "PppdProviderKind.h"
 #include "RasConfig.h"
 #include "RasPaths.h"
 #include "TSimProvider.h"
@@ -31,11 +32,19 @@ std::shared_ptr<RasProvider> MakeNetworkManager(std::string& AProblem) {
   return nm::MakeNetworkManagerProvider(RasPaths().ConfigFile, AProblem);
 }
 
+bool DetectPppd() { return pppd::DetectPppd(RasPaths().ConfigFile); }
+
+std::shared_ptr<RasProvider> MakePppd(std::string& AProblem) {
+  return pppd::MakePppdProvider(RasPaths().ConfigFile, AProblem);
+}
+
 // The simulated service is never detected: it is the fallback. Providers for
-// real services go before it, each with its detection.
+// real services go before it, each with its detection, in the order they
+// win: NetworkManager, when it runs, drives the machine's lines itself.
 const TProviderKind Kinds[] = {
     {"networkmanager", &nm::DetectNetworkManager,
      "NetworkManager (org.freedesktop.NetworkManager on the system bus)", &MakeNetworkManager},
+    {"pppd", &DetectPppd, "pppd (its program and a peer in its peers folder)", &MakePppd},
     {"sim", nullptr, nullptr, &MakeSim},
 };
 

@@ -6,7 +6,9 @@
 //
 // Built a second time with DRAVIK_CYCLE_NETWORKMANAGER: the same against a
 // real NetworkManager on the testbed, three seconds online and one offline,
-// for three turns.
+// for three turns; and a third time with DRAVIK_CYCLE_PPPD: the same on a
+// dial-up server, pppd's peer dialled through the stand-in pppd in the
+// pppd testbed's namespaces.
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +20,9 @@
 #include "TestSupport.h"
 #ifdef DRAVIK_CYCLE_NETWORKMANAGER
 #include "TNmTestbed.h"
+#endif
+#ifdef DRAVIK_CYCLE_PPPD
+#include "TPppdTestbed.h"
 #endif
 #include "TimeText.h"
 #include "Unit1.h"
@@ -40,9 +45,15 @@ int SecondsAfter(const QTime& AFrom, const QTime& ATo) {
 class TestCycleEndToEnd : public QObject {
   Q_OBJECT
   QTemporaryDir FFolder;
-#ifdef DRAVIK_CYCLE_NETWORKMANAGER
+#if defined(DRAVIK_CYCLE_NETWORKMANAGER)
   TNmTestbed FTestbed;
   // Three turns: connected, disconnected, connected, disconnected, connected.
+  const int FLines = 5;
+  const int FWithinMs = 40000;
+#elif defined(DRAVIK_CYCLE_PPPD)
+  // Entered by main, before any thread.
+  TPppdTestbed& FTestbed = TPppdTestbed::Enter(TPppdTestbed::StandIn);
+  // Three turns, as above.
   const int FLines = 5;
   const int FWithinMs = 40000;
 #else
@@ -70,6 +81,22 @@ class TestCycleEndToEnd : public QObject {
     SetLongTimeFormat({true, QStringLiteral(":"), TDesignatorPosition::None, {}, {}});
     return;
 #endif
+#ifdef DRAVIK_CYCLE_PPPD
+    REQUIRE_PPPD_TESTBED(FTestbed);
+    // A PPPoE peer as pppoeconf writes one, its password in chap-secrets;
+    // the stand-in's provider knows the account.
+    QVERIFY(TPppdTestbed::Write("/etc/ppp/peers/Broadband",
+                                "noipdefault\ndefaultroute\nhide-password\nnoauth\n"
+                                "plugin rp-pppoe.so nic-eth0\nuser \"alice\"\n",
+                                0640));
+    QVERIFY(TPppdTestbed::Write("/etc/ppp/chap-secrets", "\"alice\" * \"s3cret\"\n", 0600));
+    QVERIFY(FTestbed.WriteAccounts("alice s3cret\n"));
+    qputenv("DRAVIK_RAS_PROVIDER", "pppd");
+    QVERIFY(WriteFile(FFolder.filePath(QStringLiteral("dravik.ini")),
+                      "[config]\nhanguptime=3\nconnecttime=1\nchange=1\n"));
+    SetLongTimeFormat({true, QStringLiteral(":"), TDesignatorPosition::None, {}, {}});
+    return;
+#endif
     // A service of our own, so that nothing of the user's is dialled; its
     // entry connects at once, which leaves the monitor a whole second to see
     // each connection at its one-second polls.
@@ -89,6 +116,9 @@ class TestCycleEndToEnd : public QObject {
   void TurnsInRealTime() {
 #ifdef DRAVIK_CYCLE_NETWORKMANAGER
     REQUIRE_TESTBED(FTestbed);
+#endif
+#ifdef DRAVIK_CYCLE_PPPD
+    REQUIRE_PPPD_TESTBED(FTestbed);
 #endif
     const QTime Start = QTime::currentTime();
     TForm1 Form(FFolder.filePath(QStringLiteral("dravik.bin")).toStdString());
@@ -171,6 +201,9 @@ class TestCycleEndToEnd : public QObject {
 // This test is about real time: it runs on the system clock, unlike every
 // other test program, and still answers any box the program would show.
 int main(int argc, char** argv) {
+#ifdef DRAVIK_CYCLE_PPPD
+  TPppdTestbed::Enter(TPppdTestbed::StandIn);
+#endif
   TGuiApplication App(argc, argv);
   TModalRecorder::Instance().Install();
   TestCycleEndToEnd Test;

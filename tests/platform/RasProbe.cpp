@@ -4,6 +4,8 @@
 //
 // "ras_probe exit-while-dialling ENTRY" instead starts an asynchronous dial
 // and ends the program at once, while the library's thread reports it.
+// "ras_probe credentials ENTRY" prints the entry's stored credentials as the
+// process sees them: "user=NAME password=TEXT result=CODE".
 
 #include <cstdio>
 #include <cstring>
@@ -30,6 +32,15 @@ int main(int argc, char** argv) {
     const DWORD Result = RasDialA(nullptr, nullptr, &Params, 0,
                                   reinterpret_cast<LPVOID>(&PrintNotification), &Handle);
     std::printf("dialled %u %u\n", Result, Handle);
+    return 0;
+  }
+  if (argc == 3 && std::strcmp(argv[1], "credentials") == 0) {
+    RASDIALPARAMSA Params;
+    std::memset(&Params, 0, sizeof Params);
+    Params.dwSize = sizeof Params;
+    std::strncpy(Params.szEntryName, argv[2], RAS_MaxEntryName);
+    const DWORD Result = RasGetEntryDialParamsA(nullptr, &Params, nullptr);
+    std::printf("user=%s password=%s result=%u\n", Params.szUserName, Params.szPassword, Result);
     return 0;
   }
   RASDIALPARAMSA Params;

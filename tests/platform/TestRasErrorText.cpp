@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "NmCodes.h"
+#include "PppdCodes.h"
 #include "RasErrorText.h"
 #include "RasProvider.h"
 #include "TestSupport.h"
@@ -74,10 +75,12 @@ class TestRasErrorText : public QObject {
     QCOMPARE(QString::fromUtf8(RasErrorTextEnglish(Code)), English);
   }
 
-  // Every code the NetworkManager provider maps a reason or a bus error to
-  // has a text of its own in both languages.
+  // Every code the NetworkManager and pppd providers map a reason, a bus
+  // error, an exit status or a signal to has a text of its own in both
+  // languages.
   void EveryProviderCodeHasText() {
     using namespace dravik::ras::nm;
+    namespace pppd = dravik::ras::pppd;
     std::vector<DWORD> Codes;
     for (uint32_t Reason = 0; Reason < 80; ++Reason) {
       Codes.push_back(CodeOfDeviceReason(Reason));
@@ -87,7 +90,13 @@ class TestRasErrorText : public QObject {
          {"org.freedesktop.NetworkManager.PermissionDenied", "org.freedesktop.DBus.Error.NoReply",
           "org.freedesktop.NetworkManager.UnknownConnection", "org.freedesktop.Other"})
       Codes.push_back(CodeOfBusError(Name));
-    Codes.push_back(ErrorRequestTimeout);
+    Codes.push_back(ERROR_REQUEST_TIMEOUT);
+    // And every code pppd's exit statuses and signals stand for.
+    for (int Status = 0; Status < 40; ++Status) {
+      Codes.push_back(pppd::CodeOfExitStatus(Status, false));
+      Codes.push_back(pppd::CodeOfExitStatus(Status, true));
+      Codes.push_back(pppd::CodeOfSignal(Status));
+    }
     for (DWORD Code : Codes) {
       if (Code == 0) continue;
       QVERIFY2(RasErrorTextKnown(Code), qPrintable(QString::number(Code)));

@@ -3,6 +3,7 @@
 // leave it consistent, a killed process leaves it readable, and the provider
 // choice follows the environment and the configuration file.
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
@@ -351,6 +352,71 @@ class TestRasProcesses : public QObject {
     const QRegularExpression Configuration("^(ras\\.conf|elsewhere)");
     QCOMPARE(TPlantedFile::Snapshot(FDir.Path()).filter(Configuration),
              Before.filter(Configuration));
+  }
+
+  // pppd is detected where its program is and its peers folder holds a
+  // peer; its paths move with the environment, else with ras.conf. ("@"
+  // stands for the service folder.)
+  void PppdChoice_data() {
+    QTest::addColumn<QStringList>("Environment");
+    QTest::addColumn<QByteArray>("Config");
+    QTest::addColumn<int>("Exit");
+    QTest::addColumn<QString>("Out");
+    QTest::addColumn<QString>("Err");
+    const QString Sim = "Instant\nA\nB\nC\nSlow\n";
+    QTest::newRow("detected") << QStringList{"DRAVIK_PPPD=@/pppd", "DRAVIK_PPP_DIR=@/ppp"}
+                              << QByteArray() << 0 << "DSL\n"
+                              << "";
+    QTest::newRow("no program") << QStringList{"DRAVIK_PPPD=@/missing", "DRAVIK_PPP_DIR=@/ppp"}
+                                << QByteArray() << 0 << Sim << "";
+    QTest::newRow("no peer") << QStringList{"DRAVIK_PPPD=@/pppd", "DRAVIK_PPP_DIR=@/empty"}
+                             << QByteArray() << 0 << Sim << "";
+    QTest::newRow("leftovers only")
+        << QStringList{"DRAVIK_PPPD=@/pppd", "DRAVIK_PPP_DIR=@/leftovers"} << QByteArray() << 0
+        << Sim << "";
+    QTest::newRow("configured with its folder")
+        << QStringList{"DRAVIK_PPP_DIR"} << QByteArray("provider = pppd\nppp-dir = @/ppp\n") << 0
+        << "DSL\n"
+        << "";
+    QTest::newRow("environment wins over the configured folder")
+        << QStringList{"DRAVIK_PPP_DIR=@/empty"} << QByteArray("provider = pppd\nppp-dir = @/ppp\n")
+        << 0 << ""
+        << "";
+    QTest::newRow("folder not absolute")
+        << QStringList{"DRAVIK_RAS_PROVIDER=pppd", "DRAVIK_PPP_DIR=etc/ppp"} << QByteArray() << 3
+        << ""
+        << "DRAVIK_PPP_DIR must be an absolute path";
+    QTest::newRow("configured folder not absolute")
+        << QStringList{"DRAVIK_PPP_DIR"} << QByteArray("provider=pppd\nppp-dir=ppp\n") << 3 << ""
+        << "the ppp-dir line of";
+    QTest::newRow("no peers folder")
+        << QStringList{"DRAVIK_RAS_PROVIDER=pppd", "DRAVIK_PPP_DIR=@/nowhere"} << QByteArray() << 1
+        << ""
+        << "(error 621)";
+  }
+  void PppdChoice() {
+    QFETCH(QStringList, Environment);
+    QFETCH(QByteArray, Config);
+    const QString Base = FDir.Path();
+    for (const char* Folder : {"ppp/peers", "empty/peers", "leftovers/peers"}) {
+      QVERIFY(QDir().mkpath(Base + "/" + QString(Folder)));
+    }
+    for (const char* File : {"pppd", "ppp/peers/DSL", "leftovers/peers/DSL~"}) {
+      QFile Made(Base + "/" + QString(File));
+      QVERIFY(Made.open(QIODevice::WriteOnly));
+      Made.write("user alice\n");
+    }
+    if (!Config.isEmpty()) {
+      QFile File(Base + "/ras.conf");
+      QVERIFY(File.open(QIODevice::WriteOnly));
+      File.write(Config.replace('@', Base.toUtf8()));
+    }
+    Environment.replaceInStrings("@", Base);
+    const TRun Tool = RunTool({"entries"}, Environment);
+    QTEST(Tool.Exit, "Exit");
+    QTEST(Tool.Out, "Out");
+    QFETCH(QString, Err);
+    QVERIFY2(Tool.Err.contains(Err), qPrintable(Tool.Err));
   }
 
   // NetworkManager named but not on the bus (here: no bus at all): every

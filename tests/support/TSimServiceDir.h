@@ -27,6 +27,9 @@ class TSimServiceDir {
       qputenv("DRAVIK_RAS_PROVIDER", "sim");
     } else {
       qunsetenv("DRAVIK_RAS_PROVIDER");
+      // pppd's peers of the machine (Debian's ppp package brings one) are
+      // not the test's: detection looks for them in a folder without any.
+      qputenv("DRAVIK_PPP_DIR", (FDir.path() + "/no-ppp").toLocal8Bit());
     }
   }
 

@@ -7,15 +7,9 @@
 #include <string>
 
 #include "Ras.h"
+#include "RasCodes.h"
 
 namespace dravik::ras::nm {
-
-// Platform codes the provider reports beyond those every provider uses.
-constexpr DWORD ErrorAccessDenied = ERROR_ACCESS_DENIED;
-constexpr DWORD ErrorRequestTimeout = ERROR_REQUEST_TIMEOUT;
-constexpr DWORD ErrorLineBusy = ERROR_LINE_BUSY;
-constexpr DWORD ErrorNoDialTone = ERROR_NO_DIALTONE;
-constexpr DWORD ErrorPppLcpTerminated = ERROR_PPP_LCP_TERMINATED;
 
 // NetworkManager's device states (NMDeviceState) that a dial passes.
 constexpr uint32_t DevicePrepare = 40;

@@ -5,25 +5,21 @@
 
 #include <string>
 
+#include "RasTexts.h"
+
 namespace dravik::ras::nm {
 
-// A profile name the phonebook can list: 1 to 256 bytes, no NUL and no
-// control characters (it is shown in lists and written one a line).
-bool IsEntryName(const std::string& AText);
+// Profile names, credentials, addresses and interface names pass the checks
+// every provider makes.
+using ras::IsCredential;
+using ras::IsEntryName;
+using ras::IsInterfaceName;
+using ras::IsIpv4Address;
 
 // A profile's UUID: hexadecimal digits and dashes.
 bool IsUuid(const std::string& AText);
 
 // A NetworkManager connection type name ("pppoe", "802-3-ethernet", ...).
 bool IsTypeName(const std::string& AText);
-
-// A user name or password that fits its field of the dial record.
-bool IsCredential(const std::string& AText);
-
-// A dotted IPv4 address.
-bool IsIpv4Address(const std::string& AText);
-
-// A network interface name.
-bool IsInterfaceName(const std::string& AText);
 
 }  // namespace dravik::ras::nm
