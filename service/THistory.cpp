@@ -78,12 +78,15 @@ std::string THistory::Open(const std::string& AFileName) {
   sqlite3_busy_timeout(FDb, 5000);
   // A damaged page would otherwise show only later, as every row failing
   // with "database disk image is malformed" and no file named.
-  const std::string Damage = QuickCheck();
+  bool Damaged = false;
+  const std::string Damage = QuickCheck(Damaged);
   if (!Damage.empty()) {
     sqlite3_close(FDb);
     FDb = nullptr;
-    return AFileName + ": the database is damaged (" + Damage +
-           "); move it away and a new history is started";
+    return AFileName + ": " +
+           (Damaged ? "the database is damaged (" + Damage +
+                          "); move it away and a new history is started"
+                    : Damage);
   }
   // WAL with NORMAL syncing loses no committed row when the process dies;
   // only a power cut may take the latest ones.
@@ -113,13 +116,16 @@ std::string THistory::Open(const std::string& AFileName) {
   return {};
 }
 
-std::string THistory::QuickCheck() {
+std::string THistory::QuickCheck(bool& ADamaged) {
   TStatement Check = Prepare(FDb, "PRAGMA quick_check(1)");
   if (!Check) return sqlite3_errmsg(FDb);
   const int Step = sqlite3_step(Check.get());
   if (Step != SQLITE_ROW) return sqlite3_errmsg(FDb);
-  const std::string Answer = Column(Check.get(), 0);
-  return Answer == "ok" ? std::string() : Answer.substr(0, 200);
+  std::string Answer = Column(Check.get(), 0);
+  ADamaged = Answer != "ok";
+  for (char& C : Answer)
+    if (C == '\n' || C == '\r') C = ' ';
+  return ADamaged ? Answer.substr(0, 200) : std::string();
 }
 
 std::string THistory::OpenForReading(const std::string& AFileName) {

@@ -66,7 +66,9 @@ class THistory {
   friend class THistoryWriter;
   std::string Exec(const char* ASql);
   std::string Insert(const TDialRecord& ARecord);
-  std::string QuickCheck();
+  // Empty when SQLite's quick check passes; else its first finding
+  // (ADamaged) or why it could not run.
+  std::string QuickCheck(bool& ADamaged);
   sqlite3* FDb = nullptr;
   std::string FFileName;
   std::unique_ptr<THistoryWriter> FWriter;

@@ -227,7 +227,7 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
       return Problem(Number, Key, "the value is too long or holds control characters");
     // Read as part of the value, a comment after it would fail only later
     // (an entry that does not exist), so it is refused here.
-    if (Value.find(" #") != std::string::npos || Value.find("\t#") != std::string::npos)
+    if (Value.find(" #") != std::string::npos)
       return Problem(Number, Key,
                      "a \"#\" after the value is no comment here: put comments on lines of "
                      "their own");
