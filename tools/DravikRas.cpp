@@ -95,9 +95,22 @@ const char* StateText(RASCONNSTATE AState) {
   return *Text != '\0' ? Text : "Unknown state";
 }
 
+// Why the library's last call failed or came out empty, in its words
+// (naming the file), or why no provider can serve; empty when it says nothing.
+std::string Remark(DWORD ACode) {
+  char Text[1024] = {};
+  if (ACode == ERROR_RASMAN_CANNOT_INITIALIZE) {
+    if (DravikRasProviderInfo(Text, sizeof Text) != ERROR_SUCCESS) return Text;
+    Text[0] = 0;
+  }
+  if (DravikRasLastRemark(Text, sizeof Text) != ERROR_SUCCESS) return {};
+  return Text;
+}
+
 int Fail(const std::string& AWhat, DWORD ACode) {
-  std::fprintf(stderr, "dravik-ras: %s: %s (error %u)\n", AWhat.c_str(), ErrorText(ACode),
-               static_cast<unsigned>(ACode));
+  const std::string Why = Remark(ACode);
+  std::fprintf(stderr, "dravik-ras: %s: %s (error %u)%s%s\n", AWhat.c_str(), ErrorText(ACode),
+               static_cast<unsigned>(ACode), Why.empty() ? "" : ": ", Why.c_str());
   return ExitFailed;
 }
 
@@ -179,6 +192,9 @@ int Entries() {
       },
       Entries);
   if (Result != ERROR_SUCCESS) return Fail("cannot list the phonebook", Result);
+  // An empty or binary phonebook lists nothing; that is said, not left silent.
+  const std::string Why = Remark(ERROR_SUCCESS);
+  if (!Why.empty()) std::fprintf(stderr, "dravik-ras: %s\n", Why.c_str());
   for (const RASENTRYNAMEA& Entry : Entries) {
     std::printf("%s\n", Entry.szEntryName);
     Warn(Entry.szEntryName);

@@ -54,6 +54,7 @@ class TSimProvider : public RasProvider {
   DWORD EnumConnections(std::vector<RASCONNA>& AConnections) override;
   DWORD GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) override;
   DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) override;
+  std::string Remark() const override { return SimRemark(); }
   DWORD DropEntry(const std::string& AEntryName) override;
   DWORD FailNextDial(const std::string& AEntryName, DWORD ACode) override;
   DWORD RepeatNextAddress(const std::string& AEntryName) override;
