@@ -295,6 +295,7 @@ class TestRasProcesses : public QObject {
   }
   void RunFolderFileNamed() {
     const QString Lock = FDir.Path() + "/run/state.lock";
+    QFile::remove(Lock);
     QVERIFY(QDir().mkpath(Lock));
     const auto Cleanup = qScopeGuard([&Lock] { QDir().rmdir(Lock); });
     const TRun Tool = RunTool({"dial", "Instant"}, {"DRAVIK_RAS_PROVIDER=sim"});
