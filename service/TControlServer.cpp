@@ -87,7 +87,7 @@ uint64_t Now() { return TClock::Instance().Now(); }
 struct TControlServer::TConnection {
   uint64_t Id = 0;
   int Fd = -1;
-  std::string Client;
+  std::string Client;  // empty: not counted (a refusal on its way out)
   TState State = TState::Reading;
   std::unique_ptr<QSocketNotifier> Read;
   std::unique_ptr<QSocketNotifier> Write;
@@ -116,6 +116,7 @@ TControlServer::TControlServer(TRotation& ARotation, THistory* AHistory, std::st
   rlimit Descriptors{};
   if (getrlimit(RLIMIT_NOFILE, &Descriptors) == 0 && Descriptors.rlim_cur != RLIM_INFINITY)
     FLimits.MaxConnections = ConnectionBudget(Descriptors.rlim_cur, FLimits.MaxConnections);
+  if (FLimits.MaxPerClient <= 0) FLimits.MaxPerClient = std::max(1, FLimits.MaxConnections / 2);
   FTick = new TTimer(FTimers.get());
   FTick->SetEnabled(false);
   FTick->SetInterval(1000);
@@ -194,15 +195,14 @@ void TControlServer::Accept() {
       return;
     }
     std::string Client = PeerIdentity(Fd);
-    if (FPerClient[Client] >= FLimits.MaxPerClient) {
-      static const QByteArray Busy =
-          Answer(503, ErrorBody("too many connections from this client"), false, true, {}, {});
-      (void)!send(Fd, Busy.constData(), static_cast<size_t>(Busy.size()),
-                  MSG_NOSIGNAL | MSG_DONTWAIT);
-      close(Fd);
-      continue;
+    // Over its cap a client is answered at once and let go; the answer
+    // still goes through a lingering close, so that the client sees it.
+    const bool Over = FPerClient[Client] >= FLimits.MaxPerClient;
+    if (Over) {
+      Client.clear();
+    } else {
+      ++FPerClient[Client];
     }
-    ++FPerClient[Client];
     auto Connection = std::make_unique<TConnection>();
     TConnection& Added = *Connection;
     Added.Id = FNextId++;
@@ -217,6 +217,11 @@ void TControlServer::Accept() {
     QObject::connect(Added.Write.get(), &QSocketNotifier::activated, [this, Id] { Writable(Id); });
     FConnections.emplace(Id, std::move(Connection));
     FTick->SetEnabled(true);
+    if (Over) {
+      Added.CloseAfter = true;
+      Refuse(Added, 503, "too many connections from this client");
+      continue;
+    }
     // The request has usually come with the connection.
     Readable(Id);
   }
@@ -471,7 +476,8 @@ void TControlServer::Close(uint64_t AId) {
   if (Found == FConnections.end()) return;
   TConnection& Connection = *Found->second;
   FQueuedBytes -= static_cast<size_t>(Connection.Out.size() - Connection.Sent);
-  if (--FPerClient[Connection.Client] <= 0) FPerClient.erase(Connection.Client);
+  if (!Connection.Client.empty() && --FPerClient[Connection.Client] <= 0)
+    FPerClient.erase(Connection.Client);
   Connection.Read.reset();
   Connection.Write.reset();
   close(Connection.Fd);

@@ -15,8 +15,9 @@
 // limits, so that no client, with or without the token, can make the
 // service hold more than they allow: the token is checked from the head
 // alone, before any body is read; a head is at most 8 KiB, a body at most
-// 1 KiB (and read only with the token); connections are capped in all and
-// per client; a connection that sends no whole request head within 10 s of
+// 1 KiB (and read only with the token); connections are capped in all
+// (waiting in the kernel's queue beyond) and per client (answered 503
+// beyond); a connection that sends no whole request head within 10 s of
 // its start, or takes no bytes of its answer for 10 s, is closed; one
 // request at a time is answered on a connection, the next read only once
 // its answer is out, so a client that never reads holds one answer; the
@@ -39,8 +40,11 @@ class TTimer;
 class TComponent;
 
 struct TControlLimits {
+  // Lowered to what the descriptors allow (ConnectionBudget).
   int MaxConnections = 512;
-  int MaxPerClient = 64;
+  // 0: half of MaxConnections, so that no one client (a user of this
+  // machine, or an address elsewhere) can take every connection.
+  int MaxPerClient = 0;
   int IdleSeconds = 10;
   // After an answer that ends the connection, what the client still sends
   // is read and let go for this long (at most 64 KiB), so that it sees the

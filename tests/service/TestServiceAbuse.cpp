@@ -459,6 +459,9 @@ class TestServiceAbuse : public QObject {
     QCOMPARE(Over.Status, 503);
     QVERIFY(Over.Body.contains("too many connections from this client"));
     QVERIFY(Over.Closed);
+    // The refusal waits for the client's end, counted against no client.
+    shutdown(FSockets.back(), SHUT_RDWR);
+    QTRY_COMPARE_WITH_TIMEOUT(FServer->Connections(), 3, 5000);
     shutdown(Held[0], SHUT_RDWR);
     QTRY_COMPARE_WITH_TIMEOUT(FServer->Connections(), 2, 5000);
     QCOMPARE(Ask("GET /status HTTP/1.1\r\n" + Authorization + "\r\n").Status, 200);
