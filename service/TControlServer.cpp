@@ -1,5 +1,6 @@
 #include "TControlServer.h"
 
+#include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <QJsonObject>
 #include <QSocketNotifier>
 #include <cerrno>
+#include <cstring>
 
 #include "TClock.h"
 #include "TComponent.h"
@@ -89,8 +91,9 @@ struct TControlServer::TConnection {
   int Fd = -1;
   std::string Client;  // empty: not counted (a refusal on its way out)
   TState State = TState::Reading;
-  std::unique_ptr<QSocketNotifier> Read;
-  std::unique_ptr<QSocketNotifier> Write;
+  // What the event set watches the socket for.
+  bool WatchRead = true;
+  bool WatchWrite = false;
   QByteArray In;
   QByteArray Out;
   qsizetype Sent = 0;
@@ -127,14 +130,11 @@ TControlServer::TControlServer(TRotation& ARotation, THistory* AHistory, std::st
 
 TControlServer::~TControlServer() {
   FReader.reset();
-  FListening.reset();
-  for (auto& [Id, Connection] : FConnections) {
-    Connection->Read.reset();
-    Connection->Write.reset();
-    close(Connection->Fd);
-  }
+  FEvents.reset();
+  for (auto& [Id, Connection] : FConnections) close(Connection->Fd);
   FConnections.clear();
   if (FListenFd >= 0) close(FListenFd);
+  if (FEpoll >= 0) close(FEpoll);
   if (!FUnixPath.empty()) unlink(FUnixPath.c_str());
 }
 
@@ -148,9 +148,7 @@ std::string TControlServer::Listen(const std::string& AAddress, int APort) {
   const std::string Problem = ListenTcp(AAddress, APort, FListenFd);
   if (!Problem.empty()) return Problem;
   FPort = ListeningPort(FListenFd);
-  FListening = std::make_unique<QSocketNotifier>(FListenFd, QSocketNotifier::Read);
-  QObject::connect(FListening.get(), &QSocketNotifier::activated, [this] { Accept(); });
-  return {};
+  return WatchEvents();
 }
 
 std::string TControlServer::ListenUnix(const std::string& APath) {
@@ -158,15 +156,63 @@ std::string TControlServer::ListenUnix(const std::string& APath) {
   const std::string Problem = ::ListenUnix(APath, FListenFd);
   if (!Problem.empty()) return Problem;
   FUnixPath = APath;
-  FListening = std::make_unique<QSocketNotifier>(FListenFd, QSocketNotifier::Read);
-  QObject::connect(FListening.get(), &QSocketNotifier::activated, [this] { Accept(); });
+  return WatchEvents();
+}
+
+// One event set for the listening socket and every connection, watched by
+// the event loop as one descriptor: the loop's cost does not grow with the
+// number of connections.
+std::string TControlServer::WatchEvents() {
+  FEpoll = epoll_create1(EPOLL_CLOEXEC);
+  epoll_event Event{};
+  Event.events = EPOLLIN;
+  Event.data.u64 = 0;
+  if (FEpoll < 0 || epoll_ctl(FEpoll, EPOLL_CTL_ADD, FListenFd, &Event) != 0)
+    return std::string("cannot watch the socket: ") + std::strerror(errno);
+  FAccepting = true;
+  FEvents = std::make_unique<QSocketNotifier>(FEpoll, QSocketNotifier::Read);
+  QObject::connect(FEvents.get(), &QSocketNotifier::activated, [this] { Dispatch(); });
   return {};
 }
 
-bool TControlServer::Accepting() const { return FListening && FListening->isEnabled(); }
+void TControlServer::Dispatch() {
+  epoll_event Events[128];
+  const int Count = epoll_wait(FEpoll, Events, 128, 0);
+  for (int I = 0; I < Count; ++I) {
+    const uint64_t Id = Events[I].data.u64;
+    if (Id == 0) {
+      if (FAccepting) Accept();
+      continue;
+    }
+    const auto Found = FConnections.find(Id);
+    if (Found == FConnections.end()) continue;
+    const uint32_t What = Events[I].events;
+    if ((What & (EPOLLIN | EPOLLHUP | EPOLLERR)) && Found->second->WatchRead) Readable(Id);
+    if ((What & (EPOLLOUT | EPOLLHUP | EPOLLERR)) && FConnections.count(Id) != 0 &&
+        Found->second->WatchWrite)
+      Writable(Id);
+  }
+}
+
+void TControlServer::Watch(TConnection& AConnection, bool ARead, bool AWrite) {
+  if (AConnection.WatchRead == ARead && AConnection.WatchWrite == AWrite) return;
+  AConnection.WatchRead = ARead;
+  AConnection.WatchWrite = AWrite;
+  epoll_event Event{};
+  Event.events = (ARead ? EPOLLIN : 0u) | (AWrite ? EPOLLOUT : 0u);
+  Event.data.u64 = AConnection.Id;
+  epoll_ctl(FEpoll, EPOLL_CTL_MOD, AConnection.Fd, &Event);
+}
+
+bool TControlServer::Accepting() const { return FAccepting; }
 
 void TControlServer::SetAccepting(bool AOn) {
-  if (FListening) FListening->setEnabled(AOn);
+  if (FEpoll < 0 || AOn == FAccepting) return;
+  FAccepting = AOn;
+  epoll_event Event{};
+  Event.events = AOn ? EPOLLIN : 0u;
+  Event.data.u64 = 0;
+  epoll_ctl(FEpoll, EPOLL_CTL_MOD, FListenFd, &Event);
 }
 
 size_t TControlServer::HeldBytes() const {
@@ -210,11 +256,10 @@ void TControlServer::Accept() {
     Added.Client = std::move(Client);
     Added.Since = Now();
     const uint64_t Id = Added.Id;
-    Added.Read = std::make_unique<QSocketNotifier>(Fd, QSocketNotifier::Read);
-    QObject::connect(Added.Read.get(), &QSocketNotifier::activated, [this, Id] { Readable(Id); });
-    Added.Write = std::make_unique<QSocketNotifier>(Fd, QSocketNotifier::Write);
-    Added.Write->setEnabled(false);
-    QObject::connect(Added.Write.get(), &QSocketNotifier::activated, [this, Id] { Writable(Id); });
+    epoll_event Event{};
+    Event.events = EPOLLIN;
+    Event.data.u64 = Id;
+    epoll_ctl(FEpoll, EPOLL_CTL_ADD, Fd, &Event);
     FConnections.emplace(Id, std::move(Connection));
     FTick->SetEnabled(true);
     if (Over) {
@@ -228,7 +273,7 @@ void TControlServer::Accept() {
 }
 
 void TControlServer::Reading(TConnection& AConnection, bool AOn) {
-  AConnection.Read->setEnabled(AOn && !AConnection.PeerDone);
+  Watch(AConnection, AOn && !AConnection.PeerDone, AConnection.WatchWrite);
 }
 
 void TControlServer::Readable(uint64_t AId) {
@@ -439,7 +484,7 @@ void TControlServer::Flush(TConnection& AConnection) {
     if (Put < 0) {
       if (errno == EINTR) continue;
       if (errno == EAGAIN) {
-        AConnection.Write->setEnabled(true);
+        Watch(AConnection, AConnection.WatchRead, true);
         return;
       }
       Close(Id);
@@ -449,7 +494,7 @@ void TControlServer::Flush(TConnection& AConnection) {
     FQueuedBytes -= static_cast<size_t>(Put);
     AConnection.Since = Now();
   }
-  AConnection.Write->setEnabled(false);
+  Watch(AConnection, AConnection.WatchRead, false);
   AConnection.Out.clear();
   AConnection.Sent = 0;
   if (AConnection.CloseAfter) {
@@ -459,7 +504,7 @@ void TControlServer::Flush(TConnection& AConnection) {
     } else {
       AConnection.State = TState::Lingering;
       AConnection.In.clear();
-      AConnection.Read->setEnabled(true);
+      Watch(AConnection, true, false);
     }
   } else {
     AConnection.State = TState::Reading;
@@ -478,11 +523,9 @@ void TControlServer::Close(uint64_t AId) {
   FQueuedBytes -= static_cast<size_t>(Connection.Out.size() - Connection.Sent);
   if (!Connection.Client.empty() && --FPerClient[Connection.Client] <= 0)
     FPerClient.erase(Connection.Client);
-  Connection.Read.reset();
-  Connection.Write.reset();
   close(Connection.Fd);
   FConnections.erase(Found);
-  if (!Accepting() && FListening && Connections() < FLimits.MaxConnections) {
+  if (!Accepting() && FEpoll >= 0 && Connections() < FLimits.MaxConnections) {
     FOutOfDescriptors = false;
     SetAccepting(true);
   }

@@ -86,6 +86,9 @@ class TControlServer {
   struct TConnection;
   enum class TState { Reading, Waiting, Writing, Lingering };
 
+  std::string WatchEvents();
+  void Dispatch();
+  void Watch(TConnection& AConnection, bool ARead, bool AWrite);
   void Accept();
   void SetAccepting(bool AOn);
   void Readable(uint64_t AId);
@@ -110,7 +113,9 @@ class TControlServer {
   int FListenFd = -1;
   std::string FUnixPath;
   int FPort = 0;
-  std::unique_ptr<QSocketNotifier> FListening;
+  int FEpoll = -1;
+  bool FAccepting = false;
+  std::unique_ptr<QSocketNotifier> FEvents;
   bool FOutOfDescriptors = false;
 
   uint64_t FNextId = 1;

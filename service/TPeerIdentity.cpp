@@ -15,7 +15,13 @@ namespace {
 // The owner of the loopback socket at the far end of AFd (whose own end is
 // ALocal, the peer APeer), through one exact socket-diagnostics lookup.
 bool LoopbackOwner(const sockaddr_in& ALocal, const sockaddr_in& APeer, uid_t& AUid) {
-  const int Netlink = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+  // One socket for every lookup, kept open: a connection's cost stays small.
+  static const int Netlink = [] {
+    const int Fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    timeval Wait{0, 200000};
+    if (Fd >= 0) setsockopt(Fd, SOL_SOCKET, SO_RCVTIMEO, &Wait, sizeof Wait);
+    return Fd;
+  }();
   if (Netlink < 0) return false;
   struct {
     nlmsghdr Header;
@@ -37,12 +43,11 @@ bool LoopbackOwner(const sockaddr_in& ALocal, const sockaddr_in& APeer, uid_t& A
   sockaddr_nl Kernel{};
   Kernel.nl_family = AF_NETLINK;
   bool Found = false;
-  timeval Wait{0, 200000};
-  setsockopt(Netlink, SOL_SOCKET, SO_RCVTIMEO, &Wait, sizeof Wait);
   if (sendto(Netlink, &Message, sizeof Message, 0, reinterpret_cast<sockaddr*>(&Kernel),
              sizeof Kernel) == static_cast<ssize_t>(sizeof Message)) {
     alignas(nlmsghdr) char Answer[1024];
     const ssize_t Size = recv(Netlink, Answer, sizeof Answer, 0);
+    // An error answer (or one of a lookup that timed out before) is no owner.
     const auto* Header = reinterpret_cast<const nlmsghdr*>(Answer);
     if (Size >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(inet_diag_msg))) &&
         NLMSG_OK(Header, static_cast<size_t>(Size)) && Header->nlmsg_type == SOCK_DIAG_BY_FAMILY) {
@@ -51,7 +56,6 @@ bool LoopbackOwner(const sockaddr_in& ALocal, const sockaddr_in& APeer, uid_t& A
       Found = true;
     }
   }
-  close(Netlink);
   return Found;
 }
 
