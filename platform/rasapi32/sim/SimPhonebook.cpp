@@ -12,6 +12,7 @@
 #include "IniText.h"
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
+#include "SimRemark.h"
 
 namespace dravik::ras {
 
@@ -48,11 +49,6 @@ bool ParseCode(const std::string& AText, DWORD& ACode) {
 }
 
 }  // namespace
-
-std::string& SimRemark() {
-  thread_local std::string Remark;
-  return Remark;
-}
 
 const char* TSimPhonebook::SampleText() {
   return "; Phonebook of the simulated dial-up service: one section per entry.\n"

@@ -42,9 +42,4 @@ class TSimPhonebook {
   static const char* SampleText();
 };
 
-// What the simulated service has to say about the last call of this thread
-// that read its files: why it failed, or why a listing came out empty,
-// naming the file. Empty when there is nothing to say.
-std::string& SimRemark();
-
 }  // namespace dravik::ras

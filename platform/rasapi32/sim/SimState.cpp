@@ -20,7 +20,7 @@
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
 #include "SimClock.h"
-#include "SimPhonebook.h"
+#include "SimRemark.h"
 
 namespace dravik::ras {
 

@@ -23,6 +23,7 @@
 #include "RasPaths.h"
 #include "RasProvider.h"
 #include "SimPhonebook.h"
+#include "SimRemark.h"
 #include "SimState.h"
 
 namespace dravik::ras {
