@@ -41,21 +41,32 @@ std::string Create(const std::string& APath) {
 
 std::string LoadControlToken(const std::string& APath, bool ACreate, std::string& AToken) {
   // Without blocking: a FIFO under the name would otherwise stop the service
-  // at start until some writer came; the check below refuses it.
-  constexpr int Flags = O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC;
+  // at start until some writer came; the check below refuses it. A symbolic
+  // link is followed: what counts is the file it leads to.
+  constexpr int Flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
   int Fd = open(APath.c_str(), Flags);
+  struct stat Link {};
+  const bool IsLink = lstat(APath.c_str(), &Link) == 0 && S_ISLNK(Link.st_mode);
+  if (Fd < 0 && errno == ENOENT && IsLink)
+    return APath + ": a symbolic link to a file that is not there";
+  if (Fd < 0 && errno == ELOOP) return APath + ": symbolic links in a loop";
   if (Fd < 0 && errno == ENOENT && ACreate) {
     const std::string Problem = Create(APath);
     if (!Problem.empty()) return Problem;
-    Fd = open(APath.c_str(), Flags);
+    Fd = open(APath.c_str(), Flags | O_NOFOLLOW);
   }
   if (Fd < 0) return APath + ": cannot be read: " + std::strerror(errno);
   struct stat Info;
   std::string Problem;
+  const std::string Named = IsLink ? APath + " (a symbolic link)" : APath;
   if (fstat(Fd, &Info) != 0 || !S_ISREG(Info.st_mode)) {
-    Problem = APath + ": not a plain file";
+    Problem = Named + ": not a plain file";
   } else if ((Info.st_mode & 077) != 0) {
-    Problem = APath + ": others may read or change it; it must have mode 0600";
+    Problem = Named + ": others may read or change it; it must have mode 0600";
+  } else if (ACreate && Info.st_uid != geteuid()) {
+    // Whoever owns the file chooses the service's token.
+    Problem = Named + ": owned by user " + std::to_string(Info.st_uid) +
+              ", not by the service's user " + std::to_string(geteuid());
   }
   std::string Text;
   if (Problem.empty()) {

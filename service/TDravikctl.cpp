@@ -2,18 +2,14 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QRegularExpression>
-#include <QTimer>
-#include <QUrl>
 #include <cstdio>
 #include <string>
 
+#include "TControlClient.h"
 #include "TControlToken.h"
 #include "TServiceConfig.h"
 #include "TServicePaths.h"
@@ -24,8 +20,6 @@ constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 constexpr int ExitUnreachable = 3;
-// Answers are small; anything larger is not the service.
-constexpr qint64 MaxAnswerBytes = 64 * 1024 * 1024;
 
 const char* const Usage =
     "Usage: dravikctl [OPTIONS] COMMAND\n"
@@ -40,7 +34,8 @@ const char* const Usage =
     "\n"
     "Options:\n"
     "  --json                 print the service's JSON answer, for scripts\n"
-    "  --config FILE          the service's configuration file (default as dravikd)\n"
+    "  --config FILE          the service's configuration file (default as dravikd);\n"
+    "                         its listen and token-file keys say where to ask\n"
     "  --help                 show this text\n"
     "\n"
     "Exit status: 0 done, 1 the service refused or failed, 2 wrong arguments,\n"
@@ -92,14 +87,12 @@ void PrintStatus(const QJsonObject& AStatus) {
     std::printf("last error:  %s\n", qPrintable(Text(AStatus, "last_error")));
 }
 
-void PrintHistory(const QJsonObject& AAnswer) {
-  const QJsonArray Rows = AAnswer.value("rows").toArray();
-  if (Rows.isEmpty()) {
-    std::printf("no dials recorded\n");
-    return;
-  }
+void PrintHistoryHeading() {
   std::printf("%-24s %-12s %-15s %-15s %8s  %s\n", "time", "outcome", "address", "public",
               "dial ms", "error");
+}
+
+void PrintHistory(const QJsonArray& Rows) {
   for (const QJsonValue& Value : Rows) {
     const QJsonObject Row = Value.toObject();
     QString Error;
@@ -162,42 +155,64 @@ int RunDravikctl(int argc, char** argv) {
   Problem = LoadControlToken(TokenFile, false, Token);
   if (!Problem.empty()) return Fail(ExitUnreachable, "control token: " + Problem);
 
-  QUrl Url;
-  Url.setScheme("http");
-  Url.setHost(QString::fromStdString(Config.ListenAddress));
-  Url.setPort(Config.ListenPort);
-  Url.setPath("/" + QString::fromStdString(Command));
-  if (Command == "history") Url.setQuery("since=" + QString::number(SinceMs));
-  QNetworkRequest Request(Url);
-  Request.setRawHeader("Authorization", "Bearer " + QByteArray::fromStdString(Token));
-  Request.setTransferTimeout(10000);
-  QNetworkAccessManager Manager;
-  QNetworkReply* Reply = Command == "status" || Command == "history"
-                             ? Manager.get(Request)
-                             : Manager.post(Request, QByteArray());
-  QEventLoop Loop;
-  QObject::connect(Reply, &QNetworkReply::finished, &Loop, &QEventLoop::quit);
-  Loop.exec();
-  const int Status = Reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-  const QByteArray Body = Reply->read(MaxAnswerBytes);
-  if (Status == 0)
-    return Fail(ExitUnreachable, "the service at " + Url.authority().toStdString() +
-                                     " cannot be reached: " + Reply->errorString().toStdString());
-  const QJsonObject Answer = QJsonDocument::fromJson(Body).object();
-  if (Status == 401) return Fail(ExitUnreachable, "the service refused the token in " + TokenFile);
-  if (Status != 200) {
-    const QString Error = Text(Answer, "error");
-    return Fail(ExitFailed, Error.isEmpty() ? "the service answered " + std::to_string(Status)
-                                            : Error.toStdString());
+  TControlEndpoint Endpoint;
+  Endpoint.SocketPath = Config.ListenSocket;
+  Endpoint.Address = Config.ListenAddress;
+  Endpoint.Port = Config.ListenPort;
+  const std::string Method = Command == "status" || Command == "history" ? "GET" : "POST";
+  // The history comes a page at a time; each answer names the next.
+  QJsonArray AllRows;
+  qint64 After = 0;
+  bool Headed = false;
+  for (;;) {
+    std::string Target = "/" + Command;
+    if (Command == "history") {
+      Target += "?since=" + std::to_string(SinceMs);
+      if (After != 0) Target += "&after=" + std::to_string(After);
+    }
+    const TControlAnswer Reply = AskControl(Endpoint, Method, Target, Token);
+    if (Reply.Status == 0)
+      return Fail(ExitUnreachable,
+                  "the service at " + Endpoint.Text() + " cannot be reached: " + Reply.Problem);
+    const QJsonObject Answer = QJsonDocument::fromJson(Reply.Body).object();
+    if (Reply.Status == 401)
+      return Fail(ExitUnreachable, "the service refused the token in " + TokenFile);
+    if (Reply.Status != 200) {
+      const QString Error = Text(Answer, "error");
+      return Fail(ExitFailed, Error.isEmpty()
+                                  ? "the service answered " + std::to_string(Reply.Status)
+                                  : Error.toStdString());
+    }
+    if (Command != "history") {
+      if (Json) {
+        std::printf("%s\n", QJsonDocument(Answer).toJson(QJsonDocument::Indented).constData());
+      } else if (Command == "status") {
+        PrintStatus(Answer);
+      } else {
+        std::printf("%s\n", qPrintable(Text(Answer, "result")));
+      }
+      break;
+    }
+    const QJsonArray Rows = Answer.value("rows").toArray();
+    if (Json) {
+      for (const QJsonValue& Row : Rows) AllRows.append(Row);
+    } else {
+      if (!Headed && !Rows.isEmpty()) PrintHistoryHeading();
+      Headed = Headed || !Rows.isEmpty();
+      PrintHistory(Rows);
+    }
+    const qint64 Next = Answer.value("next").toVariant().toLongLong();
+    if (Next <= After) break;
+    After = Next;
   }
-  if (Json) {
-    std::printf("%s\n", QJsonDocument(Answer).toJson(QJsonDocument::Indented).constData());
-  } else if (Command == "status") {
-    PrintStatus(Answer);
-  } else if (Command == "history") {
-    PrintHistory(Answer);
-  } else {
-    std::printf("%s\n", qPrintable(Text(Answer, "result")));
+  if (Command == "history") {
+    if (Json) {
+      std::printf("%s\n", QJsonDocument(QJsonObject{{"rows", AllRows}})
+                              .toJson(QJsonDocument::Indented)
+                              .constData());
+    } else if (!Headed) {
+      std::printf("no dials recorded\n");
+    }
   }
   return ExitOk;
 }

@@ -6,11 +6,14 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "ErrorHandler.h"
+#include "RASManager.h"
 #include "RasProviderName.h"
 #include "TAddressCheck.h"
 #include "TControlServer.h"
@@ -34,6 +37,11 @@ constexpr int ExitUsage = 2;
 // No real dial-up service to drive (EX_UNAVAILABLE): lasting, not retried.
 constexpr int ExitNoRealLine = 69;
 constexpr int ExitConfig = 78;
+// Lasting start failures, which a restart cannot mend (the unit's
+// RestartPreventExitStatus lists them with 78).
+constexpr int ExitNoEntry = 79;
+constexpr int ExitHistory = 80;
+constexpr int ExitToken = 81;
 
 const char* const Usage =
     "Usage: dravikd [--config FILE] [--check-config]\n"
@@ -93,6 +101,7 @@ int RunDravikd(int argc, char** argv) {
     Log.Error("bad configuration: " + ConfigProblem);
     return ExitConfig;
   }
+  const std::string RemoteWarning = RemoteListenWarning(Config);
   if (CheckOnly) {
     // Another service's file beside this one would fight it for the line,
     // the port or the state.
@@ -102,6 +111,8 @@ int RunDravikd(int argc, char** argv) {
                 Clashes);
       return ExitConfig;
     }
+    if (!RemoteWarning.empty())
+      std::printf("%s: warning: %s\n", ConfigFile.c_str(), RemoteWarning.c_str());
     std::printf("%s: fine\n", ConfigFile.c_str());
     return ExitOk;
   }
@@ -133,6 +144,12 @@ int RunDravikd(int argc, char** argv) {
   Action.sa_flags = SA_RESTART;
   sigaction(SIGTERM, &Action, nullptr);
   sigaction(SIGINT, &Action, nullptr);
+  sigaction(SIGHUP, &Action, nullptr);
+  // Signals with no meaning here must not end the service; a client gone
+  // while its answer is written is no reason to end either.
+  signal(SIGUSR1, SIG_IGN);
+  signal(SIGUSR2, SIG_IGN);
+  signal(SIGPIPE, SIG_IGN);
 
   QCoreApplication App(argc, argv);
   // Without a window, what a component would show the user and what escapes
@@ -153,14 +170,26 @@ int RunDravikd(int argc, char** argv) {
   Problem = History.Open(StateDir + "/history.sqlite");
   if (!Problem.empty()) {
     Log.Error("cannot open the history: " + Problem);
-    return ExitFailed;
+    return ExitHistory;
   }
+  History.WriteInBackground([&Log](bool AProblem, const std::string& AText) {
+    Log.Write(AProblem ? TServiceLog::LogError : TServiceLog::LogNotice, AText);
+  });
   std::string Token;
   const std::string TokenFile = Config.TokenFile.empty() ? StateDir + "/token" : Config.TokenFile;
   Problem = LoadControlToken(TokenFile, true, Token);
   if (!Problem.empty()) {
     Log.Error("control token: " + Problem);
-    return ExitFailed;
+    return ExitToken;
+  }
+  // An entry the phonebook does not list stays missing however often the
+  // start is tried; a phonebook that cannot be listed yet may come.
+  std::vector<std::string> Entries;
+  ListPhonebookEntries(Entries);
+  if (!Entries.empty() &&
+      std::find(Entries.begin(), Entries.end(), Config.Entry) == Entries.end()) {
+    Log.Error("cannot start the rotation: the phonebook has no entry \"" + Config.Entry + "\"");
+    return ExitNoEntry;
   }
 
   TComponent Root(nullptr);
@@ -175,12 +204,18 @@ int RunDravikd(int argc, char** argv) {
   Rotation->Simulated = Simulated;
 
   TControlServer Control(*Rotation, &History, Token);
-  Problem = Control.Listen(Config.ListenAddress, Config.ListenPort);
+  Problem = Config.ListenSocket.empty() ? Control.Listen(Config.ListenAddress, Config.ListenPort)
+                                        : Control.ListenUnix(Config.ListenSocket);
   if (!Problem.empty()) {
     Log.Error("control: " + Problem);
     return ExitFailed;
   }
-  Log.Info("control listening on " + Config.ListenAddress + ":" + std::to_string(Control.Port()));
+  Log.Info("control listening on " +
+           (Config.ListenSocket.empty()
+                ? Config.ListenAddress + ":" + std::to_string(Control.Port())
+                : "unix:" + Config.ListenSocket) +
+           ", at most " + std::to_string(Control.Limits().MaxConnections) + " connections");
+  if (!RemoteWarning.empty()) Log.Warning(RemoteWarning);
 
   Rotation->OnRecorded = [Rotation](const TDialRecord&) {
     SystemdNotify::Status(StatusLine(*Rotation));
@@ -206,9 +241,25 @@ int RunDravikd(int argc, char** argv) {
   bool Stopping = false;
   QObject::connect(&Signals, &QSocketNotifier::activated, [&] {
     char Byte = 0;
-    while (read(GSignalPipe[0], &Byte, 1) == 1) {
-    }
+    bool Reload = false;
+    bool End = false;
+    while (read(GSignalPipe[0], &Byte, 1) == 1) (Byte == SIGHUP ? Reload : End) = true;
     if (Stopping) return;
+    if (Reload && !End) {
+      // The new configuration is read first: a bad one leaves the service
+      // running as it is.
+      TServiceConfig Next;
+      const std::string Wrong = LoadServiceConfig(ConfigFile, Next);
+      if (!Wrong.empty()) {
+        Log.Error("SIGHUP: the configuration is not taken up: " + Wrong);
+        return;
+      }
+      Stopping = true;
+      Log.Info("SIGHUP: finishing the step in hand, then starting again with " + ConfigFile);
+      SystemdNotify::Reloading();
+      Rotation->Stop([] { QCoreApplication::exit(DravikdRestart); });
+      return;
+    }
     Stopping = true;
     Log.Info("stopping");
     SystemdNotify::Stopping();

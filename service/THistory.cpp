@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "THistoryWriter.h"
+
 namespace {
 
 struct TStatementDeleter {
@@ -33,7 +35,11 @@ void Bind(sqlite3_stmt* AStatement, int AIndex, const std::string& AText) {
 
 }  // namespace
 
+THistory::THistory() = default;
+
 THistory::~THistory() {
+  // The writer finishes (or gives up on) its rows before the database goes.
+  FWriter.reset();
   if (FDb != nullptr) sqlite3_close(FDb);
 }
 
@@ -70,6 +76,18 @@ std::string THistory::Open(const std::string& AFileName) {
     return AFileName + ": cannot be written";
   }
   sqlite3_busy_timeout(FDb, 5000);
+  // A damaged page would otherwise show only later, as every row failing
+  // with "database disk image is malformed" and no file named.
+  bool Damaged = false;
+  const std::string Damage = QuickCheck(Damaged);
+  if (!Damage.empty()) {
+    sqlite3_close(FDb);
+    FDb = nullptr;
+    return AFileName + ": " +
+           (Damaged ? "the database is damaged (" + Damage +
+                          "); move it away and a new history is started"
+                    : Damage);
+  }
   // WAL with NORMAL syncing loses no committed row when the process dies;
   // only a power cut may take the latest ones.
   std::string Problem = Exec(
@@ -94,11 +112,54 @@ std::string THistory::Open(const std::string& AFileName) {
     FDb = nullptr;
     return AFileName + ": " + Problem;
   }
+  FFileName = AFileName;
   return {};
 }
 
+std::string THistory::QuickCheck(bool& ADamaged) {
+  TStatement Check = Prepare(FDb, "PRAGMA quick_check(1)");
+  if (!Check) return sqlite3_errmsg(FDb);
+  const int Step = sqlite3_step(Check.get());
+  if (Step != SQLITE_ROW) return sqlite3_errmsg(FDb);
+  std::string Answer = Column(Check.get(), 0);
+  ADamaged = Answer != "ok";
+  for (char& C : Answer)
+    if (C == '\n' || C == '\r') C = ' ';
+  return ADamaged ? Answer.substr(0, 200) : std::string();
+}
+
+std::string THistory::OpenForReading(const std::string& AFileName) {
+  if (FDb != nullptr) return "already open";
+  if (sqlite3_open_v2(AFileName.c_str(), &FDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
+                      nullptr) != SQLITE_OK) {
+    std::string Text = AFileName + ": " + (FDb != nullptr ? sqlite3_errmsg(FDb) : "cannot open");
+    sqlite3_close(FDb);
+    FDb = nullptr;
+    return Text;
+  }
+  sqlite3_busy_timeout(FDb, 1000);
+  Exec("PRAGMA cache_size=-256;");
+  FFileName = AFileName;
+  return {};
+}
+
+void THistory::WriteInBackground(std::function<void(bool, const std::string&)> ANote) {
+  if (FDb == nullptr || FWriter) return;
+  FWriter = std::make_unique<THistoryWriter>(FFileName, std::move(ANote));
+}
+
+bool THistory::Flush(int AMilliseconds) { return !FWriter || FWriter->Flush(AMilliseconds); }
+
 std::string THistory::Add(const TDialRecord& ARecord) {
   if (FDb == nullptr) return "the history is not open";
+  if (FWriter) {
+    FWriter->Push(ARecord);
+    return {};
+  }
+  return Insert(ARecord);
+}
+
+std::string THistory::Insert(const TDialRecord& ARecord) {
   TStatement Insert = Prepare(FDb,
                               "INSERT INTO dials (time_ms, entry, line_address, peer_address,"
                               " public_address, dial_ms, outcome, error_code, detail)"
@@ -117,6 +178,62 @@ std::string THistory::Add(const TDialRecord& ARecord) {
   return {};
 }
 
+namespace {
+
+TDialRecord ReadRow(sqlite3_stmt* AStatement) {
+  TDialRecord Row;
+  Row.TimeMs = sqlite3_column_int64(AStatement, 0);
+  Row.Entry = Column(AStatement, 1);
+  Row.LineAddress = Column(AStatement, 2);
+  Row.PeerAddress = Column(AStatement, 3);
+  Row.PublicAddress = Column(AStatement, 4);
+  Row.DialMs = sqlite3_column_int64(AStatement, 5);
+  Row.Outcome = Column(AStatement, 6);
+  Row.ErrorCode = sqlite3_column_int(AStatement, 7);
+  Row.Detail = Column(AStatement, 8);
+  return Row;
+}
+
+}  // namespace
+
+bool THistory::Page(int64_t AFromMs, int64_t AAfterId, int ALimit, std::vector<TDialRecord>& ARows,
+                    int64_t& ANextId, std::string& AProblem) const {
+  ARows.clear();
+  ANextId = 0;
+  if (FDb == nullptr) {
+    AProblem = "the history is not open";
+    return false;
+  }
+  TStatement Select = Prepare(FDb,
+                              "SELECT time_ms, entry, line_address, peer_address, public_address,"
+                              " dial_ms, outcome, error_code, detail, id FROM dials"
+                              " WHERE id > ? AND time_ms >= ? ORDER BY id LIMIT ?");
+  if (!Select) {
+    AProblem = sqlite3_errmsg(FDb);
+    return false;
+  }
+  sqlite3_bind_int64(Select.get(), 1, AAfterId);
+  sqlite3_bind_int64(Select.get(), 2, AFromMs);
+  // One row more than the page tells whether another page follows.
+  sqlite3_bind_int(Select.get(), 3, ALimit + 1);
+  int64_t LastId = 0;
+  int Step = SQLITE_ROW;
+  while ((Step = sqlite3_step(Select.get())) == SQLITE_ROW) {
+    if (static_cast<int>(ARows.size()) == ALimit) {
+      ANextId = LastId;
+      break;
+    }
+    ARows.push_back(ReadRow(Select.get()));
+    LastId = sqlite3_column_int64(Select.get(), 9);
+  }
+  if (Step != SQLITE_ROW && Step != SQLITE_DONE) {
+    AProblem = sqlite3_errmsg(FDb);
+    ARows.clear();
+    return false;
+  }
+  return true;
+}
+
 std::vector<TDialRecord> THistory::Since(int64_t AFromMs, int ALimit) const {
   std::vector<TDialRecord> Rows;
   if (FDb == nullptr) return Rows;
@@ -128,19 +245,7 @@ std::vector<TDialRecord> THistory::Since(int64_t AFromMs, int ALimit) const {
   if (!Select) return Rows;
   sqlite3_bind_int64(Select.get(), 1, AFromMs);
   sqlite3_bind_int(Select.get(), 2, ALimit);
-  while (sqlite3_step(Select.get()) == SQLITE_ROW) {
-    TDialRecord Row;
-    Row.TimeMs = sqlite3_column_int64(Select.get(), 0);
-    Row.Entry = Column(Select.get(), 1);
-    Row.LineAddress = Column(Select.get(), 2);
-    Row.PeerAddress = Column(Select.get(), 3);
-    Row.PublicAddress = Column(Select.get(), 4);
-    Row.DialMs = sqlite3_column_int64(Select.get(), 5);
-    Row.Outcome = Column(Select.get(), 6);
-    Row.ErrorCode = sqlite3_column_int(Select.get(), 7);
-    Row.Detail = Column(Select.get(), 8);
-    Rows.push_back(std::move(Row));
-  }
+  while (sqlite3_step(Select.get()) == SQLITE_ROW) Rows.push_back(ReadRow(Select.get()));
   return Rows;
 }
 
@@ -161,6 +266,10 @@ std::vector<std::string> THistory::RecentAddresses(const std::string& AEntry, in
 
 int THistory::Prune(int64_t ABeforeMs) {
   if (FDb == nullptr) return 0;
+  if (FWriter) {
+    FWriter->Prune(ABeforeMs);
+    return 0;
+  }
   TStatement Delete = Prepare(FDb, "DELETE FROM dials WHERE time_ms < ?");
   if (!Delete) return 0;
   sqlite3_bind_int64(Delete.get(), 1, ABeforeMs);

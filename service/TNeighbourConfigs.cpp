@@ -19,6 +19,7 @@ bool EndsWith(const std::string& AText, const std::string& AEnd) {
 
 // Whether a service of each would take the same listening socket.
 bool SameListener(const TServiceConfig& A, const TServiceConfig& B) {
+  if (!A.ListenSocket.empty() || !B.ListenSocket.empty()) return A.ListenSocket == B.ListenSocket;
   if (A.ListenPort == 0 || A.ListenPort != B.ListenPort) return false;
   return A.ListenAddress == B.ListenAddress || A.ListenAddress == "0.0.0.0" ||
          B.ListenAddress == "0.0.0.0";
@@ -56,8 +57,10 @@ std::string CheckNeighbourConfigs(const std::string& AFileName, const TServiceCo
     std::string Line;
     if (Other.Entry == AConfig.Entry) Line += "rotates the same entry \"" + AConfig.Entry + "\"";
     if (SameListener(Other, AConfig)) {
-      Line += std::string(Line.empty() ? "" : ", ") + "listens on the same port " +
-              std::to_string(AConfig.ListenPort);
+      Line += std::string(Line.empty() ? "" : ", ") +
+              (AConfig.ListenSocket.empty()
+                   ? "listens on the same port " + std::to_string(AConfig.ListenPort)
+                   : "listens on the same socket " + AConfig.ListenSocket);
     }
     if (!AConfig.StateDir.empty() && Other.StateDir == AConfig.StateDir)
       Line += std::string(Line.empty() ? "" : ", ") + "keeps its state in the same folder " +

@@ -66,6 +66,24 @@ TKeyReader Whole(int TServiceConfig::*AField, int AMin, int AMax) {
   };
 }
 
+TKeyReader YesNo(bool TServiceConfig::*AField) {
+  return [AField](const std::string& AValue, TServiceConfig& AConfig) {
+    if (AValue == "yes" || AValue == "true" || AValue == "1") {
+      AConfig.*AField = true;
+    } else if (AValue == "no" || AValue == "false" || AValue == "0") {
+      AConfig.*AField = false;
+    } else {
+      return std::string("must be yes or no");
+    }
+    return std::string();
+  };
+}
+
+bool IsLoopback(const std::string& AAddress) {
+  QHostAddress Host;
+  return Host.setAddress(QString::fromStdString(AAddress)) && Host.isLoopback();
+}
+
 const std::map<std::string, TKeyReader>& Readers() {
   static const std::map<std::string, TKeyReader> Table = {
       {"entry",
@@ -105,7 +123,15 @@ const std::map<std::string, TKeyReader>& Readers() {
       {"hook-timeout-seconds", Whole(&TServiceConfig::HookTimeoutSeconds, 1, 3600)},
       {"listen",
        [](const std::string& AValue, TServiceConfig& AConfig) {
-         const std::string Form = "must be ADDRESS:PORT with a numeric IPv4 address";
+         if (AValue.rfind("unix:", 0) == 0) {
+           const std::string Path = AValue.substr(5);
+           // sockaddr_un's room, its final zero byte left out.
+           if (Path.rfind('/', 0) != 0 || Path.size() > 107)
+             return std::string("unix: takes an absolute path of at most 107 bytes");
+           AConfig.ListenSocket = Path;
+           return std::string();
+         }
+         const std::string Form = "must be ADDRESS:PORT with a numeric IPv4 address, or unix:PATH";
          const size_t Colon = AValue.rfind(':');
          if (Colon == std::string::npos) return Form;
          const std::string Address = AValue.substr(0, Colon);
@@ -116,10 +142,13 @@ const std::map<std::string, TKeyReader>& Readers() {
          TServiceConfig Probe;
          if (!Whole(&TServiceConfig::ListenPort, 0, 65535)(AValue.substr(Colon + 1), Probe).empty())
            return Form;
-         AConfig.ListenAddress = Address;
+         // As the socket takes it: "0" is 0.0.0.0.
+         AConfig.ListenAddress = Host.toString().toStdString();
          AConfig.ListenPort = Probe.ListenPort;
+         AConfig.ListenSocket.clear();
          return std::string();
        }},
+      {"allow-remote", YesNo(&TServiceConfig::AllowRemote)},
       {"token-file",
        [](const std::string& AValue, TServiceConfig& AConfig) {
          if (AValue.rfind('/', 0) != 0) return std::string("must be an absolute path");
@@ -133,17 +162,7 @@ const std::map<std::string, TKeyReader>& Readers() {
          return std::string();
        }},
       {"history-days", Whole(&TServiceConfig::HistoryDays, 1, 36500)},
-      {"hangup-on-exit",
-       [](const std::string& AValue, TServiceConfig& AConfig) {
-         if (AValue == "yes" || AValue == "true" || AValue == "1") {
-           AConfig.HangupOnExit = true;
-         } else if (AValue == "no" || AValue == "false" || AValue == "0") {
-           AConfig.HangupOnExit = false;
-         } else {
-           return std::string("must be yes or no");
-         }
-         return std::string();
-       }},
+      {"hangup-on-exit", YesNo(&TServiceConfig::HangupOnExit)},
   };
   return Table;
 }
@@ -190,7 +209,10 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
   TServiceConfig Config = AConfig;
   std::set<std::string> Seen;
   int Number = 0;
-  for (const TIniLine& Raw : SplitIniLines(AText)) {
+  // An editor's UTF-8 byte-order mark, as the window's settings take it.
+  std::string_view Text = AText;
+  if (Text.substr(0, 3) == "\xEF\xBB\xBF") Text.remove_prefix(3);
+  for (const TIniLine& Raw : SplitIniLines(std::string(Text))) {
     ++Number;
     const std::string_view Line = IniTrim(Raw.Text);
     if (Line.empty() || Line[0] == '#' || Line[0] == ';') continue;
@@ -209,6 +231,12 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     if (!Seen.insert(Key).second) return Problem(Number, Key, "given twice");
     if (Value.size() > MaxValueBytes || HasControlCharacters(Value))
       return Problem(Number, Key, "the value is too long or holds control characters");
+    // Read as part of the value, a comment after it would fail only later
+    // (an entry that does not exist), so it is refused here.
+    if (Value.find(" #") != std::string::npos)
+      return Problem(Number, Key,
+                     "a \"#\" after the value is no comment here: put comments on lines of "
+                     "their own");
     const std::string Wrong = Reader->second(Value, Config);
     if (!Wrong.empty()) return Problem(Number, Key, Wrong);
   }
@@ -216,8 +244,22 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     return Problem(0, "entry", "missing: name the phonebook entry to rotate");
   if (Config.RetryLongestSeconds < Config.RetryFirstSeconds)
     return Problem(0, "retry-longest-seconds", "must not be below retry-first-seconds");
+  if (Config.ListenSocket.empty() && !IsLoopback(Config.ListenAddress) && !Config.AllowRemote)
+    return Problem(0, "listen",
+                   Config.ListenAddress +
+                       " is reached from other machines, and the token would travel in clear: "
+                       "set allow-remote = yes to listen there anyway (better: listen on "
+                       "127.0.0.1 and reach it through an SSH tunnel or a TLS proxy)");
   AConfig = Config;
   return {};
+}
+
+std::string RemoteListenWarning(const TServiceConfig& AConfig) {
+  if (!AConfig.ListenSocket.empty() || IsLoopback(AConfig.ListenAddress)) return {};
+  return "the control interface listens on " + AConfig.ListenAddress + ":" +
+         std::to_string(AConfig.ListenPort) +
+         ", which other machines reach: the token travels in clear; reach it through an SSH "
+         "tunnel or a TLS proxy instead";
 }
 
 std::string LoadServiceConfig(const std::string& AFileName, TServiceConfig& AConfig) {

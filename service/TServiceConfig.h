@@ -32,6 +32,11 @@ struct TServiceConfig {
   std::string StateDir;
   int HistoryDays = 90;
   bool HangupOnExit = false;
+  // listen = unix:PATH: the control interface on a Unix socket (mode 0660)
+  // instead of TCP.
+  std::string ListenSocket;
+  // Listening on an address other machines reach must be asked for.
+  bool AllowRemote = false;
 };
 
 // Reads the settings from AText, the contents of the file AFileName, over
@@ -40,6 +45,10 @@ struct TServiceConfig {
 // first problem found stops the reading.
 std::string ParseServiceConfig(const std::string& AFileName, const std::string& AText,
                                TServiceConfig& AConfig);
+
+// The warning owed when the control interface listens beyond this machine,
+// else empty.
+std::string RemoteListenWarning(const TServiceConfig& AConfig);
 
 // Reads and parses the file; a missing or unreadable file is a problem too.
 std::string LoadServiceConfig(const std::string& AFileName, TServiceConfig& AConfig);

@@ -23,6 +23,8 @@ void Status(const std::string& AStatus) { sd_notify(0, ("STATUS=" + OneLine(ASta
 
 void Stopping() { sd_notify(0, "STOPPING=1"); }
 
+void Reloading() { sd_notify(0, "RELOADING=1"); }
+
 void WatchdogPing() { sd_notify(0, "WATCHDOG=1"); }
 
 uint64_t WatchdogMilliseconds() {

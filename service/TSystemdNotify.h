@@ -11,6 +11,8 @@ namespace SystemdNotify {
 void Ready(const std::string& AStatus);
 void Status(const std::string& AStatus);
 void Stopping();
+// The service is reloading; the next Ready ends it.
+void Reloading();
 void WatchdogPing();
 // The watchdog's interval in milliseconds, or 0 when it is off.
 uint64_t WatchdogMilliseconds();

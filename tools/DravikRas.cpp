@@ -56,9 +56,22 @@ const char* StateText(RASCONNSTATE AState) {
   return *Text != '\0' ? Text : "Unknown state";
 }
 
+// Why the library's last call failed or came out empty, in its words
+// (naming the file), or why no provider can serve; empty when it says nothing.
+std::string Remark(DWORD ACode) {
+  char Text[1024] = {};
+  if (ACode == ERROR_RASMAN_CANNOT_INITIALIZE) {
+    if (DravikRasProviderInfo(Text, sizeof Text) != ERROR_SUCCESS) return Text;
+    Text[0] = 0;
+  }
+  if (DravikRasLastRemark(Text, sizeof Text) != ERROR_SUCCESS) return {};
+  return Text;
+}
+
 int Fail(const std::string& AWhat, DWORD ACode) {
-  std::string Text =
-      std::string(RasErrorTextEnglish(ACode)) + " (error " + std::to_string(ACode) + ")";
+  const std::string Why = Remark(ACode);
+  std::string Text = std::string(RasErrorTextEnglish(ACode)) + " (error " + std::to_string(ACode) +
+                     ")" + (Why.empty() ? "" : ": " + Why);
   char Advice[512] = {};
   if (DravikRasErrorAdvice(ACode, Advice, sizeof Advice) == ERROR_SUCCESS && *Advice != 0)
     Text += "; " + std::string(Advice);
@@ -144,6 +157,9 @@ int Entries() {
       },
       Entries);
   if (Result != ERROR_SUCCESS) return Fail("cannot list the phonebook", Result);
+  // An empty or binary phonebook lists nothing; that is said, not left silent.
+  const std::string Why = Remark(ERROR_SUCCESS);
+  if (!Why.empty()) std::fprintf(stderr, "dravik-ras: %s\n", Why.c_str());
   for (const RASENTRYNAMEA& Entry : Entries) {
     std::printf("%s\n", Entry.szEntryName);
     Warn(Entry.szEntryName);

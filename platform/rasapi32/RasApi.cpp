@@ -223,6 +223,15 @@ DWORD WINAPI DravikRasProviderChoice(LPDWORD AHow, LPSTR AText, DWORD ASize) {
   return ERROR_SUCCESS;
 }
 
+DWORD WINAPI DravikRasLastRemark(LPSTR AText, DWORD ASize) {
+  if (AText == nullptr || ASize == 0) return ERROR_INVALID_PARAMETER;
+  const std::string Text = CurrentProvider()->Remark();
+  const size_t Length = std::min<size_t>(Text.size(), ASize - 1);
+  std::memcpy(AText, Text.data(), Length);
+  AText[Length] = 0;
+  return ERROR_SUCCESS;
+}
+
 DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText, DWORD ASize) {
   std::string Name;
   if (!ReadEntryName(AEntryName, Name) || AText == nullptr || ASize == 0) {

@@ -30,6 +30,12 @@ DRAVIK_EXPORT DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText,
 // (NUL-terminated, cut to ASize bytes; empty when nothing) and returns 0.
 DRAVIK_EXPORT DWORD WINAPI DravikRasErrorAdvice(DWORD AError, LPSTR AText, DWORD ASize);
 
+// Writes what the provider has to say about the calling thread's last call
+// into AText (NUL-terminated, cut to ASize bytes): why it failed, or why a
+// listing came out empty, naming the file concerned; empty when nothing.
+// Returns 0.
+DRAVIK_EXPORT DWORD WINAPI DravikRasLastRemark(LPSTR AText, DWORD ASize);
+
 // Faults of the simulated service. Each returns 0 on success, else a platform
 // error code: ERROR_CANNOT_FIND_PHONEBOOK_ENTRY for an entry the phonebook
 // lacks, ERROR_NOT_SUPPORTED when the provider in use cannot stage faults.

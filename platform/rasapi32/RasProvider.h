@@ -56,6 +56,11 @@ class RasProvider {
   // Why the provider cannot serve, in words; empty while it can.
   virtual std::string Problem() const { return {}; }
 
+  // What the provider has to say about this thread's last call: why it
+  // failed or why a listing came out empty, naming the file; empty when
+  // nothing.
+  virtual std::string Remark() const { return {}; }
+
   // What the person who runs the entry should know about it, in words
   // (such as a line that comes back by itself after a hang-up); empty when
   // nothing.

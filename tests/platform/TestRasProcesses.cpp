@@ -257,6 +257,55 @@ class TestRasProcesses : public QObject {
     if (Exit != 0) QVERIFY(!Run.Err.isEmpty());
   }
 
+  // A phonebook that cannot be used, or that lists nothing, is named with
+  // what is wrong with it; so is a file of the run folder in the way.
+  void BadPhonebooks_data() {
+    QTest::addColumn<QString>("Kind");
+    QTest::addColumn<QByteArray>("Content");
+    QTest::addColumn<QStringList>("Args");
+    QTest::addColumn<int>("Exit");
+    QTest::addColumn<QString>("Err");
+    const QStringList Entries{"entries"};
+    QTest::newRow("binary") << "file" << QByteArray("\x00\x01\x7f[A]\n", 8) << Entries << 0
+                            << "phonebook.ini holds binary data (NUL bytes): it is no text file";
+    QTest::newRow("comments only")
+        << "file" << QByteArray("; nothing yet\n") << Entries << 0
+        << "phonebook.ini lists no entries (each entry is a section: a line [NAME], then its keys)";
+    QTest::newRow("a folder") << "folder" << QByteArray() << Entries << 1
+                              << "the phonebook cannot be read (error 622): the phonebook " +
+                                     FDir.Phonebook() +
+                                     " is not a plain file, or larger than 1 MiB";
+    QTest::newRow("huge, dialled") << "huge" << QByteArray("[A]\n") << QStringList{"dial", "A"} << 1
+                                   << "phonebook.ini is not a plain file, or larger than 1 MiB";
+    QTest::newRow("a FIFO") << "fifo" << QByteArray() << Entries << 1
+                            << "phonebook.ini is not a plain file";
+  }
+  void BadPhonebooks() {
+    QFETCH(QString, Kind);
+    QFETCH(QByteArray, Content);
+    QFETCH(QStringList, Args);
+    QFETCH(int, Exit);
+    QFETCH(QString, Err);
+    const QString File = FDir.Phonebook();
+    QFile::remove(File);
+    const auto Cleanup = qScopeGuard([&File] { TPlantedFile::Remove(File); });
+    QVERIFY(TPlantedFile::Plant(File, Kind, Content));
+    const TRun Tool = RunTool(Args, {"DRAVIK_RAS_PROVIDER=sim"});
+    QCOMPARE(Tool.Exit, Exit);
+    QVERIFY2(Tool.Err.contains(Err), qPrintable(Tool.Err));
+  }
+  void RunFolderFileNamed() {
+    const QString Lock = FDir.Path() + "/run/state.lock";
+    QFile::remove(Lock);
+    QVERIFY(QDir().mkpath(Lock));
+    const auto Cleanup = qScopeGuard([&Lock] { QDir().rmdir(Lock); });
+    const TRun Tool = RunTool({"dial", "Instant"}, {"DRAVIK_RAS_PROVIDER=sim"});
+    QCOMPARE(Tool.Exit, 1);
+    QVERIFY2(Tool.Err.contains("(error 711): the simulated service's lock " + Lock +
+                               " cannot be opened: Is a directory"),
+             qPrintable(Tool.Err));
+  }
+
   // Which provider answers: the environment first, then the configuration
   // file; one that is unknown or cannot start fails every call with 711 and
   // the tool says why. A configuration file that is there but cannot be read

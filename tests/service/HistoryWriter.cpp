@@ -3,15 +3,44 @@
 // (the number is the row's time) and prints each number once its Add has
 // returned, so that a test knows which rows were complete when it killed the
 // writer.
+//
+// "history_writer FILE --lock" is another process holding the database:
+// it takes the write lock, prints "locked" and keeps it until its standard
+// input ends.
+
+#include <sqlite3.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "THistory.h"
 
+namespace {
+
+int HoldLock(const char* AFile) {
+  sqlite3* Db = nullptr;
+  if (sqlite3_open_v2(AFile, &Db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+      sqlite3_exec(Db, "BEGIN EXCLUSIVE; DELETE FROM dials WHERE id < 0;", nullptr, nullptr,
+                   nullptr) != SQLITE_OK) {
+    std::fprintf(stderr, "history_writer: %s\n", sqlite3_errmsg(Db));
+    return 1;
+  }
+  std::printf("locked\n");
+  std::fflush(stdout);
+  while (std::getchar() != EOF) {
+  }
+  sqlite3_exec(Db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(Db);
+  return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
+  if (std::strcmp(argv[2], "--lock") == 0) return HoldLock(argv[1]);
   THistory History;
   const std::string Problem = History.Open(argv[1]);
   if (!Problem.empty()) {

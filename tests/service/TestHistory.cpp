@@ -141,6 +141,14 @@ class TestHistory : public QObject {
                                  << ": file is not a database";
     QTest::newRow("truncated history") << "file" << Database.left(Database.size() / 2 + 100)
                                        << ": database disk image is malformed";
+    // A page in the middle overwritten: the file opens, and only the check
+    // at start sees it.
+    QByteArray Damaged = Database;
+    Damaged.replace(6 * 4096, 4096, QByteArray(4096, '\x5a'));
+    QTest::newRow("a damaged page")
+        << "file" << Damaged
+        << ": the database is damaged (*** in database main *** Page 7: btreeInitPage() "
+           "returns error code 11); move it away and a new history is started";
     QTest::newRow("a folder") << "folder" << QByteArray() << ": not a plain file";
     QTest::newRow("a FIFO") << "fifo" << QByteArray() << ": not a plain file";
     QTest::newRow("unreadable") << "unreadable" << Database << ": unable to open database file";

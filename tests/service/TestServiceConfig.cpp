@@ -117,6 +117,60 @@ class TestServiceConfig : public QObject {
         << QByteArray("[a\ab]\n") << "/etc/d.conf:1: unknown section [a\\x07b] (the only";
     QTest::newRow("long key") << QByteArray(QByteArray(100, 'k') + "=1\n")
                               << "/etc/d.conf:1: " + QString(64, 'k') + "...: unknown key";
+    QTest::newRow("comment after a value")
+        << QByteArray("entry = Broadband # the line\n")
+        << "/etc/d.conf:1: entry: a \"#\" after the value is no comment here";
+    QTest::newRow("comment after a number")
+        << QByteArray("entry = A\nonline-seconds = 5   # five\n")
+        << "/etc/d.conf:2: online-seconds: a \"#\" after the value";
+    QTest::newRow("every address, no allow-remote")
+        << QByteArray("entry=A\nlisten = 0.0.0.0:7480\n")
+        << "/etc/d.conf: listen: 0.0.0.0 is reached from other machines, and the token would "
+           "travel in clear: set allow-remote = yes";
+    QTest::newRow("0 for every address")
+        << QByteArray("entry=A\nlisten = 0:7480\n") << "/etc/d.conf: listen: 0.0.0.0 is reached";
+    QTest::newRow("an outside address") << QByteArray("entry=A\nlisten = 192.0.2.7:7480\n")
+                                        << "/etc/d.conf: listen: 192.0.2.7 is reached";
+    QTest::newRow("allow-remote no") << QByteArray("entry=A\nallow-remote = no\nlisten=0:1\n")
+                                     << "/etc/d.conf: listen: 0.0.0.0 is reached";
+    QTest::newRow("relative socket") << QByteArray("entry=A\nlisten = unix:run/d.sock\n")
+                                     << "/etc/d.conf:2: listen: unix: takes an absolute path";
+    QTest::newRow("socket path too long")
+        << QByteArray("entry=A\nlisten = unix:/" + QByteArray(107, 's') + "\n")
+        << "/etc/d.conf:2: listen: unix: takes an absolute path of at most 107 bytes";
+  }
+
+  // A byte-order mark, as editors write it, is no part of the first key;
+  // listening beyond loopback is taken when asked for, with a warning; a
+  // Unix socket needs no address.
+  void AcceptedForms() {
+    TServiceConfig Config;
+    QCOMPARE(ParseServiceConfig("d.conf",
+                                "\xEF\xBB\xBF"
+                                "entry = Line\n",
+                                Config),
+             std::string());
+    QCOMPARE(Config.Entry, std::string("Line"));
+    QCOMPARE(RemoteListenWarning(Config), std::string());
+
+    QCOMPARE(ParseServiceConfig("d.conf", "entry=A\nlisten=0:7480\nallow-remote = yes\n", Config),
+             std::string());
+    QCOMPARE(Config.ListenAddress, std::string("0.0.0.0"));
+    QVERIFY(Config.AllowRemote);
+    QCOMPARE(RemoteListenWarning(Config),
+             std::string("the control interface listens on 0.0.0.0:7480, which other machines "
+                         "reach: the token travels in clear; reach it through an SSH tunnel or a "
+                         "TLS proxy instead"));
+
+    TServiceConfig Socket;
+    QCOMPARE(
+        ParseServiceConfig("d.conf", "entry=A\nlisten = unix:/run/dravik/a/control.sock\n", Socket),
+        std::string());
+    QCOMPARE(Socket.ListenSocket, std::string("/run/dravik/a/control.sock"));
+    QCOMPARE(RemoteListenWarning(Socket), std::string());
+    // A hash inside a value, with no blank before it, is part of it.
+    QCOMPARE(ParseServiceConfig("d.conf", "entry=Line#2\n", Socket), std::string());
+    QCOMPARE(Socket.Entry, std::string("Line#2"));
   }
 
   void BadFile() {

@@ -153,10 +153,13 @@ class TestSeveralLines : public QObject {
     QTest::newRow("same port") << QByteArray("entry = Line2\nlisten = 127.0.0.1:7501\n")
                                << "listens on the same port 7501";
     QTest::newRow("any address, same port")
-        << QByteArray("entry = Line2\nlisten = 0.0.0.0:7501\n") << "listens on the same port 7501";
+        << QByteArray("entry = Line2\nlisten = 0.0.0.0:7501\nallow-remote = yes\n")
+        << "listens on the same port 7501";
     QTest::newRow("same state folder")
         << QByteArray("entry = Line2\nlisten = 127.0.0.1:7502\nstate-dir = /var/lib/shared\n")
         << "keeps its state in the same folder /var/lib/shared";
+    QTest::newRow("a socket beside a port")
+        << QByteArray("entry = Line2\nlisten = unix:/run/dravik/line1.sock\n") << "";
     QTest::newRow("not a configuration") << QByteArray("entry = Broadband\nbogus = 1\n") << "";
   }
   void NeighbourClashes() {

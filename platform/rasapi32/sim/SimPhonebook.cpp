@@ -1,13 +1,18 @@
 #include "SimPhonebook.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string_view>
 
 #include "IniText.h"
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
+#include "SimRemark.h"
 
 namespace dravik::ras {
 
@@ -105,10 +110,24 @@ DWORD TSimPhonebook::Load(const std::string& APath, std::vector<TSimEntry>& AEnt
     if (!ReplaceFile(APath, SampleText(), How)) return ERROR_CANNOT_OPEN_PHONEBOOK;
     Read = ReadBoundedFile(APath, MaxPhonebookBytes, Text, false);
   }
-  if (Read == TFileRead::Missing || Read == TFileRead::CannotOpen)
+  SimRemark().clear();
+  if (Read == TFileRead::Missing || Read == TFileRead::CannotOpen) {
+    const bool Readable = access(APath.c_str(), R_OK) == 0;
+    SimRemark() = "the phonebook " + APath + " cannot be opened" +
+                  (Readable ? std::string() : std::string(": ") + std::strerror(errno));
     return ERROR_CANNOT_OPEN_PHONEBOOK;
-  if (Read != TFileRead::Read) return ERROR_CANNOT_LOAD_PHONEBOOK;
+  }
+  if (Read != TFileRead::Read) {
+    SimRemark() = "the phonebook " + APath + " is not a plain file, or larger than 1 MiB";
+    return ERROR_CANNOT_LOAD_PHONEBOOK;
+  }
   Parse(Text, AEntries);
+  if (Text.find('\0') != std::string::npos) {
+    SimRemark() = "the phonebook " + APath + " holds binary data (NUL bytes): it is no text file";
+  } else if (AEntries.empty()) {
+    SimRemark() = "the phonebook " + APath +
+                  " lists no entries (each entry is a section: a line [NAME], then its keys)";
+  }
   return ERROR_SUCCESS;
 }
 

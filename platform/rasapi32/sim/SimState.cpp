@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <random>
 #include <string_view>
@@ -19,6 +20,7 @@
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
 #include "SimClock.h"
+#include "SimRemark.h"
 
 namespace dravik::ras {
 
@@ -317,6 +319,7 @@ DWORD TSimStore::Read(std::shared_ptr<const TSimSnapshot>& ASnapshot) const {
     case TFileRead::Refused:
       break;
     case TFileRead::CannotOpen:
+      SimRemark() = "the simulated service's state " + Path + " cannot be read";
       return ERROR_RASMAN_CANNOT_INITIALIZE;
   }
   auto Snapshot = std::make_shared<const TSimSnapshot>(std::move(State));
@@ -340,11 +343,16 @@ DWORD TSimStore::Read(TSimStateData& AState) const {
 DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
   const int LockFd = open((FDir + "/state.lock").c_str(),
                           O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (LockFd < 0) return ERROR_RASMAN_CANNOT_INITIALIZE;
+  if (LockFd < 0) {
+    SimRemark() = "the simulated service's lock " + FDir +
+                  "/state.lock cannot be opened: " + std::strerror(errno);
+    return ERROR_RASMAN_CANNOT_INITIALIZE;
+  }
   // Only a regular file of ours can be the lock.
   struct stat LockInfo;
   if (fstat(LockFd, &LockInfo) != 0 || !S_ISREG(LockInfo.st_mode)) {
     close(LockFd);
+    SimRemark() = "the simulated service's lock " + FDir + "/state.lock is not a plain file";
     return ERROR_RASMAN_CANNOT_INITIALIZE;
   }
   while (flock(LockFd, LOCK_EX) != 0) {

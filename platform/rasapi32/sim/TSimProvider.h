@@ -24,6 +24,7 @@
 #include "RasPaths.h"
 #include "RasProvider.h"
 #include "SimPhonebook.h"
+#include "SimRemark.h"
 #include "SimState.h"
 #include "TSimWatcher.h"
 
@@ -56,6 +57,7 @@ class TSimProvider : public RasProvider {
   DWORD EnumConnections(std::vector<RASCONNA>& AConnections) override;
   DWORD GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) override;
   DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) override;
+  std::string Remark() const override { return SimRemark(); }
   DWORD DropEntry(const std::string& AEntryName) override;
   DWORD FailNextDial(const std::string& AEntryName, DWORD ACode) override;
   DWORD RepeatNextAddress(const std::string& AEntryName) override;
