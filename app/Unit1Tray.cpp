@@ -2,7 +2,12 @@
 // the tray icon and its menu, hiding and showing the window, the mail and
 // home page buttons, the About window and the start-up splash.
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
+#include <QThread>
+#include <QWindow>
 #include <string>
 
 #include "ButtonPictures.h"
@@ -20,6 +25,28 @@ namespace {
 
 // The splash shows this long while start-up waits.
 constexpr uint64_t SplashMilliseconds = 2000;
+// How long start-up waits at most for the window system to expose the
+// splash: real time, since it is the window system's time and not the
+// program's.
+constexpr qint64 ExposeMilliseconds = 1000;
+
+// Handles the window system's events until AWindow is exposed, or the bound
+// has passed. Neither input nor timers are served: the user's clicks and the
+// program's timers wait for the end of the splash, as they always have.
+void WaitUntilExposed(QWidget& AWindow) {
+  QElapsedTimer Waited;
+  Waited.start();
+  const QEventLoop::ProcessEventsFlags Flags =
+      QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers;
+  for (;;) {
+    QCoreApplication::processEvents(Flags);
+    const QWindow* Handle = AWindow.windowHandle();
+    if ((Handle != nullptr && Handle->isExposed()) || Waited.elapsed() >= ExposeMilliseconds)
+      return;
+    // The next event is the window system's to send: no need to spin.
+    QThread::msleep(2);
+  }
+}
 
 // Where no notification area exists the window was only minimised: when the
 // user brings it back from the taskbar the menu's items follow.
@@ -133,6 +160,10 @@ void TForm1::SpeedButton7Click(TObject*) {
 void TForm1::ShowSplash() {
   FSplashAboutBox = std::make_unique<TAboutBox>(nullptr);
   FSplashAboutBox->show();
+  // A window system that maps windows asynchronously (X11) draws nothing
+  // into a window before it reports it exposed; the sleep would leave an
+  // empty frame on the screen.
+  WaitUntilExposed(*FSplashAboutBox);
   FSplashAboutBox->repaint();
   TClock::Instance().Sleep(SplashMilliseconds);
   FSplashAboutBox->repaint();

@@ -52,13 +52,6 @@ QList<quint64> ClientList() {
   return Windows;
 }
 
-// Whether the window manager has come up and announced itself.
-bool WindowManagerRunning() {
-  QByteArray Output;
-  return Run("xprop", {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"}, &Output) &&
-         Output.contains("window id");
-}
-
 bool HasTaskbarEntry(const QWidget& AWindow) { return ClientList().contains(AWindow.winId()); }
 
 QSystemTrayIcon* TrayIcon() {
@@ -105,7 +98,7 @@ class TestTrayDesktop : public QObject {
     QVERIFY(FService.IsValid());
     FService.WritePhonebook(Phonebook);
     Application().SetTitle("【Dravik】 V2.0");
-    QTRY_VERIFY_WITH_TIMEOUT(WindowManagerRunning(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(TXDisplay::WindowManagerRunning(), 20000);
     if (FTrayHost) QTRY_VERIFY_WITH_TIMEOUT(NotificationAreaExists(), 20000);
     QVERIFY(!FTrayHost || TrayIcon() == nullptr);
   }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QProcess>
 #include <cerrno>
 #include <string>
 
@@ -93,4 +94,11 @@ bool TXDisplay::StartProgram(const QStringList& AArguments) {
   if (Program < 0) return false;
   FPrograms.push_back(Program);
   return true;
+}
+
+bool TXDisplay::WindowManagerRunning() {
+  QProcess Tool;
+  Tool.start("xprop", {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"});
+  return Tool.waitForFinished(10000) && Tool.exitCode() == 0 &&
+         Tool.readAllStandardOutput().contains("window id");
 }

@@ -25,6 +25,10 @@ class TXDisplay {
   // Starts a program on the display (an argument vector, no shell).
   bool StartProgram(const QStringList& AArguments);
 
+  // Whether a window manager has come up on the display in use and announced
+  // itself.
+  static bool WindowManagerRunning();
+
   const QByteArray& Display() const { return FDisplay; }
   const QString& Error() const { return FError; }
 
