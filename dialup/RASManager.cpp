@@ -136,12 +136,13 @@ void TRASManager::Dial() {
 }
 
 void TRASManager::HangUp() {
+  FHangUpResult = 0;
   if (!Connected()) return;
   // The line may have dropped and been dialled again from outside: the
   // handle of our own, gone connection would hang up nothing, so the
   // entry's current connection is hung up instead.
   if (FConnectionHandle != 0 && !IsListed(FConnectionHandle)) RefreshHandle();
-  if (FConnectionHandle != 0) RasHangUpA(FConnectionHandle);
+  if (FConnectionHandle != 0) FHangUpResult = RasHangUpA(FConnectionHandle);
   FTimer->SetEnabled(false);
 }
 

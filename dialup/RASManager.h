@@ -32,6 +32,10 @@ class TRASManager : public TComponent {
   // ConnectionHandle, or the entry's current connection when that handle is
   // no longer listed.
   void HangUp();
+  // The platform's answer to the last HangUp: 0 when it was taken, or when
+  // nothing was listed to hang up; else its error code, which HangUp itself
+  // reports to nobody.
+  DWORD HangUpResult() const { return FHangUpResult; }
   // Asks the platform afresh whether an active connection carries EntryName.
   bool Connected();
 
@@ -69,6 +73,7 @@ class TRASManager : public TComponent {
 
   bool FDialAsync = false;
   HRASCONN FConnectionHandle = 0;
+  DWORD FHangUpResult = 0;
   std::string FEntryName;
   int FTimeout = 0;
   int FElapsedSeconds = 0;

@@ -8,6 +8,7 @@ TRasEnumConnectionsA RasEnumConnectionsA = nullptr;
 TRasGetConnectStatusA RasGetConnectStatusA = nullptr;
 TRasHangUpA RasHangUpA = nullptr;
 TRasGetProjectionInfoA RasGetProjectionInfoA = nullptr;
+TRasConnectionNotificationA RasConnectionNotificationA = nullptr;
 
 namespace {
 
@@ -25,6 +26,7 @@ struct TUnitFinalization {
     RasGetConnectStatusA = nullptr;
     RasHangUpA = nullptr;
     RasGetProjectionInfoA = nullptr;
+    RasConnectionNotificationA = nullptr;
     FreeLibrary(RasApiLibrary);
     RasApiLibrary = nullptr;
   }
@@ -42,6 +44,8 @@ bool LoadRasApi() {
   RasGetConnectStatusA = EntryPoint<TRasGetConnectStatusA>("RasGetConnectStatusA");
   RasHangUpA = EntryPoint<TRasHangUpA>("RasHangUpA");
   RasGetProjectionInfoA = EntryPoint<TRasGetProjectionInfoA>("RasGetProjectionInfoA");
+  RasConnectionNotificationA =
+      EntryPoint<TRasConnectionNotificationA>("RasConnectionNotificationA");
   return RasEnumConnectionsA != nullptr;
 }
 

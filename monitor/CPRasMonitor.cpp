@@ -2,10 +2,12 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "CPRasMiniApi.h"
 #include "Exception.h"
 #include "RasStateText.h"
+#include "TRasChangeWaiter.h"
 #include "TTimer.h"
 #include "Winsock.h"
 
@@ -74,6 +76,7 @@ TRasMonitor::TRasMonitor(TComponent* AOwner) : TComponent(AOwner) {
 }
 
 TRasMonitor::~TRasMonitor() {
+  FChangeWaiter.reset();
   FPollTimer->SetEnabled(false);
   delete FPollTimer;
   FPollTimer = nullptr;
@@ -90,12 +93,26 @@ void TRasMonitor::SetEnabled(bool AEnabled) {
     // A negative interval reads as its unsigned value, as the timer takes it.
     FPollTimer->SetInterval(static_cast<uint32_t>(FPollInterval));
     FPollTimer->SetEnabled(true);
+    if (FChangeNotification) {
+      FChangeWaiter = std::make_unique<TRasChangeWaiter>();
+      FChangeWaiter->OnChanged = [this] {
+        if (FEnabled) PollConnections(this);
+      };
+      if (!FChangeWaiter->Start()) FChangeWaiter.reset();
+    }
   } else {
     FPollTimer->SetEnabled(false);
+    FChangeWaiter.reset();
   }
 }
 
+bool TRasMonitor::Notified() const { return FChangeWaiter != nullptr; }
+
 void TRasMonitor::PollConnections(TObject*) {
+  if (!FEntryName.empty()) {
+    PollEntry();
+    return;
+  }
   std::memset(&FConnectionDetails, 0, sizeof(FConnectionDetails));
   RASCONNA Connections[PollCapacity] = {};
   Connections[0].dwSize = sizeof(RASCONNA);
@@ -132,21 +149,70 @@ void TRasMonitor::PollConnections(TObject*) {
   CopyField(FConnectionDetails.DeviceName, First.szDeviceName);
 
   if (FOnline) return;
-  if (Status.rasconnstate == RASCS_Connected) {
-    FOnline = true;
-    RASPPPIPA Projection;
-    std::memset(&Projection, 0, sizeof(Projection));
-    Projection.dwSize = sizeof(RASPPPIPA);
-    DWORD ProjectionSize = sizeof(RASPPPIPA);
-    if (CPRasMiniApi::RasGetProjectionInfoA != nullptr &&
-        CPRasMiniApi::RasGetProjectionInfoA(FCurrentHandle, RASP_PppIp, &Projection,
-                                            &ProjectionSize) == 0) {
-      CopyField(FConnectionDetails.IPAddress, Projection.szIpAddress);
-      CopyField(FConnectionDetails.ServerIPAddress, Projection.szServerIpAddress);
-    }
-    OnRasConnected(this, FConnectionDetails);
+  if (Status.rasconnstate == RASCS_Connected) GoOnline();
+  if (!Text.empty()) OnRasStatusChanged(this, FConnectionDetails, Text);
+}
+
+void TRasMonitor::PollEntry() {
+  // Every listed connection, however many: other lines may be listed first.
+  std::vector<RASCONNA> Connections(PollCapacity);
+  DWORD Count = 0;
+  DWORD Result = ERROR_BUFFER_TOO_SMALL;
+  for (int Attempt = 0; Attempt < 4 && Result == ERROR_BUFFER_TOO_SMALL; ++Attempt) {
+    Connections[0].dwSize = sizeof(RASCONNA);
+    DWORD Size = static_cast<DWORD>(Connections.size() * sizeof(RASCONNA));
+    Result = CPRasMiniApi::RasEnumConnectionsA(Connections.data(), &Size, &Count);
+    if (Result == ERROR_BUFFER_TOO_SMALL) Connections.resize(Size / sizeof(RASCONNA) + 1);
+  }
+  // A listing that fails tells nothing of the line: it is not taken for a
+  // line gone.
+  if (Result != 0) return;
+  const RASCONNA* Own = nullptr;
+  for (DWORD Index = 0; Index < Count && Own == nullptr; ++Index) {
+    if (FieldText(Connections[Index].szEntryName) == FEntryName) Own = &Connections[Index];
+  }
+  // The line went, or another connection of the entry stands in its place
+  // (it dropped and was dialled again between two looks): down first.
+  if (FOnline && (Own == nullptr || Own->hrasconn != FCurrentHandle)) {
+    FOnline = false;
+    OnRasDisconnected(this, FConnectionDetails);
+  }
+  if (Own == nullptr) return;
+  RASCONNSTATUSA Status;
+  std::memset(&Status, 0, sizeof(Status));
+  Status.dwSize = sizeof(RASCONNSTATUSA);
+  if (CPRasMiniApi::RasGetConnectStatusA == nullptr ||
+      CPRasMiniApi::RasGetConnectStatusA(Own->hrasconn, &Status) != 0)
+    return;
+  if (FOnline) return;
+  std::memset(&FConnectionDetails, 0, sizeof(FConnectionDetails));
+  FCurrentHandle = Own->hrasconn;
+  const std::string Text = StateText(Status.rasconnstate, Status.dwError);
+  FConnectionDetails.StatusText.Assign(Text);
+  FConnectionDetails.Handle = FCurrentHandle;
+  CopyField(FConnectionDetails.EntryName, Own->szEntryName);
+  CopyField(FConnectionDetails.DeviceType, Own->szDeviceType);
+  CopyField(FConnectionDetails.DeviceName, Own->szDeviceName);
+  if (Status.rasconnstate == RASCS_Connected && Status.dwError == 0) {
+    GoOnline();
+    return;
   }
   if (!Text.empty()) OnRasStatusChanged(this, FConnectionDetails, Text);
+}
+
+void TRasMonitor::GoOnline() {
+  FOnline = true;
+  RASPPPIPA Projection;
+  std::memset(&Projection, 0, sizeof(Projection));
+  Projection.dwSize = sizeof(RASPPPIPA);
+  DWORD ProjectionSize = sizeof(RASPPPIPA);
+  if (CPRasMiniApi::RasGetProjectionInfoA != nullptr &&
+      CPRasMiniApi::RasGetProjectionInfoA(FCurrentHandle, RASP_PppIp, &Projection,
+                                          &ProjectionSize) == 0) {
+    CopyField(FConnectionDetails.IPAddress, Projection.szIpAddress);
+    CopyField(FConnectionDetails.ServerIPAddress, Projection.szServerIpAddress);
+  }
+  OnRasConnected(this, FConnectionDetails);
 }
 
 std::string StateText(RASCONNSTATE AState, DWORD AError) {

@@ -4,6 +4,7 @@
 // its own and reports the first one coming up, all of them gone, and the
 // progress of one on its way up. It binds the dial-up library at run time.
 
+#include <memory>
 #include <string>
 
 #include "Ras.h"
@@ -11,6 +12,7 @@
 #include "TEvent.h"
 #include "TRasConnectionDetails.h"
 
+class TRasChangeWaiter;
 class TTimer;
 
 // Sender, ConnectionDetails (a copy of the monitor's current record).
@@ -46,6 +48,26 @@ class TRasMonitor : public TComponent {
   const std::string& LocalHost() const { return FLocalHost; }
   void SetLocalHost(const std::string&) {}
 
+  // The entry whose connection the monitor watches. Empty (the default): the
+  // first listed connection, whatever its entry. Set: the first listed
+  // connection of that entry only, so that other lines coming and going on
+  // the same machine are not taken for it.
+  const std::string& EntryName() const { return FEntryName; }
+  void SetEntryName(const std::string& AEntryName) { FEntryName = AEntryName; }
+
+  // Off (the default): the monitor learns of changes at its polls only. On:
+  // it also looks at once whenever the dial-up library tells of a
+  // connection coming up or ending, and the polls are only the fallback.
+  // Takes effect when polling is next switched on; a library without change
+  // notification leaves the polls alone.
+  bool ChangeNotification() const { return FChangeNotification; }
+  void SetChangeNotification(bool AOn) { FChangeNotification = AOn; }
+  // Whether the library's change notification reaches the monitor now.
+  bool Notified() const;
+
+  // Looks at the connections now, as a poll does.
+  void PollNow() { PollConnections(this); }
+
   // What the latest poll found.
   const TRasConnectionDetails& ConnectionDetails() const { return FConnectionDetails; }
   // Handle of the first listed connection at the latest poll that listed one.
@@ -57,6 +79,8 @@ class TRasMonitor : public TComponent {
 
  private:
   void PollConnections(TObject* ASender);
+  void PollEntry();
+  void GoOnline();
 
   TTimer* FPollTimer = nullptr;
   bool FEnabled = false;
@@ -67,6 +91,9 @@ class TRasMonitor : public TComponent {
   TRasConnectionDetails FConnectionDetails{};
   std::string FLocalIP;
   std::string FLocalHost;
+  std::string FEntryName;
+  bool FChangeNotification = false;
+  std::unique_ptr<TRasChangeWaiter> FChangeWaiter;
 };
 
 // The status text of a connection state and error code: "ERRROR" for any

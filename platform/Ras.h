@@ -10,6 +10,8 @@
 #ifdef _WIN32
 #include <ras.h>
 #include <raserror.h>
+// The handle that stands for every connection in a change notification.
+#define DRAVIK_ALL_RAS_CONNECTIONS ((HRASCONN)INVALID_HANDLE_VALUE)
 #else
 
 constexpr int RAS_MaxEntryName = 256;
@@ -116,6 +118,12 @@ constexpr UINT WM_RASDIALEVENT = 0xCCCD;
 // Notifier type 0: message number, connection state, error code.
 using RASDIALFUNC = void(WINAPI*)(UINT unMsg, RASCONNSTATE rasconnstate, DWORD dwError);
 
+// What a change notification is asked for: a connection coming up, one
+// ending. The handle that stands for every connection.
+constexpr DWORD RASCN_Connection = 0x00000001;
+constexpr DWORD RASCN_Disconnection = 0x00000002;
+constexpr HRASCONN DRAVIK_ALL_RAS_CONNECTIONS = 0xFFFFFFFF;
+
 // Error codes, under the platform's numbers.
 constexpr DWORD RASBASE = 600;
 constexpr DWORD PENDING = 600;
@@ -138,13 +146,17 @@ constexpr DWORD ERROR_USER_DISCONNECTION = 631;
 constexpr DWORD ERROR_INVALID_SIZE = 632;
 constexpr DWORD ERROR_PORT_NOT_AVAILABLE = 633;
 constexpr DWORD ERROR_UNKNOWN = 635;
+constexpr DWORD ERROR_REQUEST_TIMEOUT = 638;
 constexpr DWORD ERROR_NO_CONNECTION = 668;
+constexpr DWORD ERROR_LINE_BUSY = 676;
 constexpr DWORD ERROR_NO_ANSWER = 678;
 constexpr DWORD ERROR_NO_CARRIER = 679;
+constexpr DWORD ERROR_NO_DIALTONE = 680;
 constexpr DWORD ERROR_AUTHENTICATION_FAILURE = 691;
 constexpr DWORD ERROR_RASMAN_CANNOT_INITIALIZE = 711;
 constexpr DWORD ERROR_PROJECTION_NOT_COMPLETE = 730;
 constexpr DWORD ERROR_PROTOCOL_NOT_CONFIGURED = 731;
+constexpr DWORD ERROR_PPP_LCP_TERMINATED = 734;
 
 extern "C" {
 DRAVIK_EXPORT DWORD WINAPI RasGetEntryDialParamsA(LPCSTR lpszPhonebook,
@@ -163,6 +175,13 @@ DRAVIK_EXPORT DWORD WINAPI RasGetConnectStatusA(HRASCONN hrasconn,
                                                 LPRASCONNSTATUSA lprasconnstatus);
 DRAVIK_EXPORT DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojection,
                                                  LPVOID lpprojection, LPDWORD lpcb);
+// Sets the event hEvent (an event handle of the platform's) whenever a
+// connection comes up (RASCN_Connection) or ends (RASCN_Disconnection); for
+// every connection when hrasconn is DRAVIK_ALL_RAS_CONNECTIONS. The library
+// keeps the handle until the caller has closed it. An event may also be set
+// when nothing the caller asked for changed: the caller looks again.
+DRAVIK_EXPORT DWORD WINAPI RasConnectionNotificationA(HRASCONN hrasconn, HANDLE hEvent,
+                                                      DWORD dwFlags);
 }
 
 // The entry points' types, for run-time loading.
@@ -170,6 +189,7 @@ using TRasEnumConnectionsA = decltype(&RasEnumConnectionsA);
 using TRasGetConnectStatusA = decltype(&RasGetConnectStatusA);
 using TRasHangUpA = decltype(&RasHangUpA);
 using TRasGetProjectionInfoA = decltype(&RasGetProjectionInfoA);
+using TRasConnectionNotificationA = decltype(&RasConnectionNotificationA);
 
 static_assert(sizeof(RASDIALPARAMSA) == 1052, "RASDIALPARAMSA is 1052 bytes");
 static_assert(sizeof(RASCONNA) == 412, "RASCONNA is 412 bytes");

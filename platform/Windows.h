@@ -37,6 +37,7 @@ using LRESULT = intptr_t;
 using FARPROC = void (*)();
 
 constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 constexpr DWORD ERROR_NOT_SUPPORTED = 50;

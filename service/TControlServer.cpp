@@ -103,6 +103,8 @@ void TControlServer::Handle(const QHttpServerRequest& ARequest, QHttpServerRespo
           {"since", IsoTime(Status.SinceMs)},
           {"last_error", QString::fromStdString(Status.LastError)},
           {"dials", static_cast<qint64>(Status.Turns)},
+          {"provider", QString::fromStdString(Status.Provider)},
+          {"simulated", Status.Simulated},
       };
       Object["seconds_to_next_step"] =
           Status.NextStepMs < 0 ? QJsonValue()

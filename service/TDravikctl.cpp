@@ -75,6 +75,9 @@ QString Text(const QJsonObject& AObject, const char* AKey) {
 
 void PrintStatus(const QJsonObject& AStatus) {
   std::printf("entry:       %s\n", qPrintable(Text(AStatus, "entry")));
+  if (AStatus.value("simulated").toBool())
+    std::printf(
+        "line:        simulated (the simulated dial-up service; no real line is rotated)\n");
   std::printf("phase:       %s since %s\n", qPrintable(Text(AStatus, "phase")),
               qPrintable(Text(AStatus, "since")));
   QString Address = Text(AStatus, "address");
@@ -153,7 +156,9 @@ int RunDravikctl(int argc, char** argv) {
   if (!Problem.empty()) return Fail(ExitUnreachable, "the service's configuration: " + Problem);
   std::string Token;
   const std::string TokenFile =
-      Config.TokenFile.empty() ? ServiceStateDir() + "/token" : Config.TokenFile;
+      !Config.TokenFile.empty()
+          ? Config.TokenFile
+          : (Config.StateDir.empty() ? ServiceStateDir() : Config.StateDir) + "/token";
   Problem = LoadControlToken(TokenFile, false, Token);
   if (!Problem.empty()) return Fail(ExitUnreachable, "control token: " + Problem);
 

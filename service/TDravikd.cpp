@@ -11,11 +11,13 @@
 #include <memory>
 
 #include "ErrorHandler.h"
+#include "RasProviderName.h"
 #include "TAddressCheck.h"
 #include "TControlServer.h"
 #include "TControlToken.h"
 #include "THistory.h"
 #include "THookRunner.h"
+#include "TNeighbourConfigs.h"
 #include "TRotation.h"
 #include "TServiceConfig.h"
 #include "TServiceLog.h"
@@ -29,6 +31,8 @@ namespace {
 constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
+// No real dial-up service to drive (EX_UNAVAILABLE): lasting, not retried.
+constexpr int ExitNoRealLine = 69;
 constexpr int ExitConfig = 78;
 
 const char* const Usage =
@@ -90,8 +94,33 @@ int RunDravikd(int argc, char** argv) {
     return ExitConfig;
   }
   if (CheckOnly) {
+    // Another service's file beside this one would fight it for the line,
+    // the port or the state.
+    const std::string Clashes = CheckNeighbourConfigs(ConfigFile, Config);
+    if (!Clashes.empty()) {
+      Log.Error("bad configuration: " + ConfigFile + " clashes with another service's file:\n" +
+                Clashes);
+      return ExitConfig;
+    }
     std::printf("%s: fine\n", ConfigFile.c_str());
     return ExitOk;
+  }
+
+  // A service never passes simulated rotations off as real ones: the
+  // simulated service runs only when it was asked for by name.
+  const std::string Provider = RasProviderName();
+  const bool Simulated = Provider == "sim";
+  if (Simulated) {
+    const std::string LookedFor = RasProviderFallback();
+    if (!LookedFor.empty()) {
+      Log.Error("no real dial-up line to rotate: " + LookedFor +
+                "; to rotate the simulated line on purpose, set provider = sim in ras.conf or "
+                "DRAVIK_RAS_PROVIDER=sim");
+      return ExitNoRealLine;
+    }
+    Log.Warning(
+        "simulated: the simulated dial-up service is in use, as asked; no real line is "
+        "rotated and every address is made up");
   }
 
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, GSignalPipe) != 0) {
@@ -114,7 +143,7 @@ int RunDravikd(int argc, char** argv) {
               AMessage);
   });
 
-  const std::string StateDir = ServiceStateDir();
+  const std::string StateDir = Config.StateDir.empty() ? ServiceStateDir() : Config.StateDir;
   std::string Problem = MakePrivateDir(StateDir);
   if (!Problem.empty()) {
     Log.Error("cannot make the state folder: " + Problem);
@@ -142,6 +171,8 @@ int RunDravikd(int argc, char** argv) {
   if (!Config.Hook.empty())
     Hook = new THookRunner(&Root, Config.Hook, Config.HookTimeoutSeconds, Log);
   auto* Rotation = new TRotation(&Root, Config, Log, &History, Check, Hook);
+  Rotation->Provider = Provider;
+  Rotation->Simulated = Simulated;
 
   TControlServer Control(*Rotation, &History, Token);
   Problem = Control.Listen(Config.ListenAddress, Config.ListenPort);
@@ -179,7 +210,7 @@ int RunDravikd(int argc, char** argv) {
     }
     if (Stopping) return;
     Stopping = true;
-    Log.Info("stopping: finishing the step in hand");
+    Log.Info("stopping");
     SystemdNotify::Stopping();
     Rotation->Stop([] { QCoreApplication::exit(ExitOk); });
   });

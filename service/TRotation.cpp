@@ -8,6 +8,7 @@
 
 #include "CPRasMonitor.h"
 #include "RASManager.h"
+#include "RasErrorText.h"
 #include "TAddressCheck.h"
 #include "THistory.h"
 #include "THookRunner.h"
@@ -16,11 +17,16 @@
 
 namespace {
 
-// How often the monitor looks at the line: twice within the shortest offline
-// time, so that a hung-up line is always seen down before it is dialled.
+// How often the monitor looks at the line when the dial-up library cannot
+// tell of changes: twice within the shortest offline time, so that a hung-up
+// line is always seen down before it is dialled.
 constexpr int PollMilliseconds = 500;
+// With the library's change notification the monitor learns of a connect or
+// a disconnect as it happens; its polls only make up for a notification lost.
+constexpr int FallbackPollMilliseconds = 5000;
 // A hung-up line that is still listed when the offline time is over gets
-// this many one-second extensions before the dial goes ahead regardless.
+// this many one-second extensions; then the hang-up counts as failed. A
+// line that is still up is never dialled.
 constexpr int StillUpLimit = 30;
 // Old rows are removed every so many rows.
 constexpr uint64_t PruneEvery = 100;
@@ -66,8 +72,10 @@ TRotation::TRotation(TComponent* AOwner, const TServiceConfig& AConfig, TService
   FDialler = new TRASManager(this);
   FDialler->SetDialAsync(true);
   FDialler->OnError.Bind(this, &TRotation::DialError);
+  FDialler->OnConnecting.Bind(this, &TRotation::DialProgress);
   FMonitor = new TRasMonitor(this);
-  FMonitor->SetPollInterval(PollMilliseconds);
+  FMonitor->SetChangeNotification(true);
+  FMonitor->SetPollInterval(FallbackPollMilliseconds);
   FMonitor->OnRasConnected.Bind(this, &TRotation::LineUp);
   FMonitor->OnRasDisconnected.Bind(this, &TRotation::LineDown);
   FStepTimer = new TTimer(this);
@@ -99,7 +107,17 @@ bool TRotation::Start(std::string& AProblem) {
          FHistory->RecentAddresses(FConfig.Entry, FConfig.DistinctFrom))
       FRecent.push_back(Address);
   }
+  // Only this entry's line counts: other lines of the machine (other
+  // services' entries, another program's dials) come and go beside it.
+  FMonitor->SetEntryName(FConfig.Entry);
   FMonitor->SetEnabled(true);
+  if (!FMonitor->Notified()) {
+    FLog.Info("the dial-up library tells of no changes; the line is polled every " +
+              std::to_string(PollMilliseconds) + " ms");
+    FMonitor->SetEnabled(false);
+    FMonitor->SetPollInterval(PollMilliseconds);
+    FMonitor->SetEnabled(true);
+  }
   FLog.Info("rotating \"" + FConfig.Entry + "\": " + std::to_string(FConfig.OnlineSeconds) +
             " s online, " + std::to_string(FConfig.OfflineSeconds) + " s offline");
   if (FDialler->Connected()) {
@@ -113,15 +131,31 @@ bool TRotation::Start(std::string& AProblem) {
 }
 
 void TRotation::Dial() {
+  // The monitor's view of the line catches up with it first, so that the
+  // line this dial brings up is seen as new.
+  FMonitor->PollNow();
   if (FDialler->Connected()) {
-    // Hung up, but the line is not down yet: give it a moment.
+    // Hung up, but the line is not down yet: hang up again and give it a
+    // moment; never dial over it.
+    if (FStillUpChecks == 0) FLog.Info("the line is still up; waiting for it to go down");
+    if (!HangUpLine()) {
+      FStillUpChecks = 0;
+      EnterRetryWait();
+      return;
+    }
     if (++FStillUpChecks <= StillUpLimit) {
-      if (FStillUpChecks == 1) FLog.Info("the line is still up; waiting for it to go down");
-      FDialler->HangUp();
       Arm(TPhase::Offline, 1000, &TRotation::Dial);
       return;
     }
-    FLog.Warning("the line did not go down after hanging up; dialling regardless");
+    FStillUpChecks = 0;
+    FDialStartedMs = TClock::Instance().Now();
+    const std::string Detail =
+        "the line did not go down within " + std::to_string(StillUpLimit) + " s of hanging up";
+    Record("hangup-failed", 0, Detail);
+    FLastError = "hang-up failed: " + Detail;
+    FLog.Error(FLastError);
+    EnterRetryWait();
+    return;
   }
   FStillUpChecks = 0;
   SetPhase(TPhase::Dialling);
@@ -140,6 +174,25 @@ void TRotation::Dial() {
 
 void TRotation::DialTimeUp() {
   DialFailed(0, "no connection within " + std::to_string(DialLimitSeconds) + " s");
+}
+
+void TRotation::DialProgress(TObject*, int, int AState, int AError) {
+  // The dial's own word that the line is up: the monitor looks at once
+  // rather than at its next poll, so the line's address and the dial's time
+  // are taken as they are.
+  if (FPhase == TPhase::Dialling && AState == RASCS_Connected && AError == 0) FMonitor->PollNow();
+}
+
+bool TRotation::HangUpLine() {
+  FDialler->HangUp();
+  const DWORD Result = FDialler->HangUpResult();
+  // A connection that ended meanwhile needs no hanging up.
+  if (Result == 0 || Result == ERROR_INVALID_HANDLE) return true;
+  const std::string Text = RasErrorDescription(Result);
+  Record("hangup-failed", static_cast<int>(Result), Text);
+  FLastError = "hang-up failed: " + Text;
+  FLog.Error(FLastError);
+  return false;
 }
 
 void TRotation::DialError(TObject*, int AError) {
@@ -198,8 +251,11 @@ void TRotation::Verified(const std::string& APublicAddress) {
       ++FRedials;
       FLog.Info("address " + Shown + " was seen recently; redialling (" + std::to_string(FRedials) +
                 " of " + std::to_string(FConfig.RedialLimit) + ")");
-      FDialler->HangUp();
-      EnterOffline();
+      if (HangUpLine()) {
+        EnterOffline();
+      } else {
+        EnterRetryWait();
+      }
       return;
     }
     FLog.Warning("turn not rotated: address " + Shown + " was seen recently, " +
@@ -233,18 +289,18 @@ void TRotation::CheckFailed(const std::string& AProblem) {
   Record("check-failed", 0, AProblem);
   FLastError = "address check failed: " + AProblem;
   FLog.Error(FLastError);
-  FDialler->HangUp();
+  HangUpLine();
   EnterRetryWait();
 }
 
 void TRotation::DialFailed(int AError, const std::string& ADetail) {
-  Record("failed", AError, ADetail);
-  FLastError = "dial failed" +
-               (AError != 0 ? " with error " + std::to_string(AError) : std::string()) +
-               (ADetail.empty() ? std::string() : ": " + ADetail);
+  const std::string Detail =
+      !ADetail.empty() ? ADetail : RasErrorDescription(static_cast<DWORD>(AError));
+  Record("failed", AError, Detail);
+  FLastError = "dial failed: " + Detail;
   FLog.Error(FLastError);
   // Hangs up only while the entry is listed as connected.
-  FDialler->HangUp();
+  HangUpLine();
   EnterRetryWait();
 }
 
@@ -261,6 +317,9 @@ void TRotation::LineDown(TObject*, TRasConnectionDetails) {
     EnterOffline();
   } else if (FPhase == TPhase::Paused) {
     FLog.Warning("the line dropped while paused");
+  } else if (FPhase == TPhase::Offline && FStillUpChecks > 0) {
+    // The offline time is over; the dial waited only for the line to go.
+    Dial();
   }
 }
 
@@ -292,8 +351,11 @@ void TRotation::EnterOnline() {
 
 void TRotation::OnlineOver() {
   FLog.Info("online time over: hanging up");
-  FDialler->HangUp();
-  EnterOffline();
+  if (HangUpLine()) {
+    EnterOffline();
+  } else {
+    EnterRetryWait();
+  }
 }
 
 void TRotation::EnterOffline() {
@@ -306,7 +368,7 @@ void TRotation::EnterRetryWait() {
     Wait *= 2;
   Wait = std::min<int64_t>(Wait, FConfig.RetryLongestSeconds);
   ++FFailures;
-  FLog.Info("dialling again in " + std::to_string(Wait) + " s");
+  FLog.Info("trying again in " + std::to_string(Wait) + " s");
   Arm(TPhase::RetryWait, Wait * 1000, &TRotation::Dial);
 }
 
@@ -351,8 +413,11 @@ TRotation::TRequest TRotation::RotateNow() {
   FLog.Info("rotation requested");
   FRedials = 0;
   if (FPhase == TPhase::Online) {
-    FDialler->HangUp();
-    EnterOffline();
+    if (HangUpLine()) {
+      EnterOffline();
+    } else {
+      EnterRetryWait();
+    }
   } else {
     Dial();
   }
@@ -393,7 +458,17 @@ void TRotation::Stop(std::function<void()> ADone) {
     return;
   }
   FStopPending = true;
-  if (Settled()) Finish();
+  if (!Settled()) {
+    // A stop does not wait for a dial or a check that may take minutes: the
+    // dial is abandoned and the line left as it is (or hung up, below).
+    if (FPhase == TPhase::Checking && FCheck != nullptr) FCheck->Cancel();
+    Record("abandoned", 0,
+           FPhase == TPhase::Checking ? "the service stopped during the address check"
+                                      : "the service stopped during the dial");
+    FLog.Info(FPhase == TPhase::Checking ? "stopping during the address check"
+                                         : "stopping during the dial; it is abandoned");
+  }
+  Finish();
 }
 
 void TRotation::Finish() {
@@ -402,7 +477,7 @@ void TRotation::Finish() {
   if (FPhase != TPhase::Stopped) {
     if (FConfig.HangupOnExit) {
       FLog.Info("hanging up before the end");
-      FDialler->HangUp();
+      HangUpLine();
     }
     FMonitor->SetEnabled(false);
     SetPhase(TPhase::Stopped);
@@ -425,5 +500,7 @@ TRotation::TStatus TRotation::Status() const {
   }
   Status.LastError = FLastError;
   Status.Turns = FTurns;
+  Status.Provider = Provider;
+  Status.Simulated = Simulated;
   return Status;
 }

@@ -52,7 +52,9 @@ class TRotation : public TComponent {
     int64_t SinceMs = 0;        // wall time the phase began
     int64_t NextStepMs = -1;    // until the next timed step; -1 when none is armed
     std::string LastError;
-    uint64_t Turns = 0;  // dials recorded since start
+    uint64_t Turns = 0;    // dials recorded since start
+    std::string Provider;  // the dial-up provider's short name, when known
+    bool Simulated = false;
   };
 
   // AHistory, ACheck and AHook may be null (none).
@@ -73,14 +75,20 @@ class TRotation : public TComponent {
   TRequest Pause();
   // Goes on: a connected line gets a fresh online time, else it is dialled.
   TRequest Resume();
-  // Finishes the step in hand (a dial on its way and its row), hangs up when
-  // the configuration asks for it, and calls ADone once.
+  // Ends at once: a dial or an address check on its way is abandoned (and
+  // recorded so), the line hung up when the configuration asks for it, and
+  // ADone called once.
   void Stop(std::function<void()> ADone);
 
   TStatus Status() const;
   TPhase Phase() const { return FPhase; }
   TRASManager* Dialler() const { return FDialler; }
   TRasMonitor* Monitor() const { return FMonitor; }
+
+  // The dial-up provider's short name, and whether it is the simulated
+  // service: the status and every row say so. Set before Start.
+  std::string Provider;
+  bool Simulated = false;
 
   // Raised after every row recorded (whether or not the history is open).
   std::function<void(const TDialRecord&)> OnRecorded;
@@ -95,6 +103,10 @@ class TRotation : public TComponent {
   void DialTimeUp();
   void OnlineOver();
   void DialError(TObject* ASender, int AError);
+  void DialProgress(TObject* ASender, int AMsg, int AState, int AError);
+  // Hangs up the line; false, with the failure logged and recorded, when the
+  // dial-up service refused.
+  bool HangUpLine();
   void LineUp(TObject* ASender, TRasConnectionDetails ADetails);
   void LineDown(TObject* ASender, TRasConnectionDetails ADetails);
   void Verified(const std::string& APublicAddress);

@@ -126,6 +126,12 @@ const std::map<std::string, TKeyReader>& Readers() {
          AConfig.TokenFile = AValue;
          return std::string();
        }},
+      {"state-dir",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         if (AValue.rfind('/', 0) != 0) return std::string("must be an absolute path");
+         AConfig.StateDir = AValue;
+         return std::string();
+       }},
       {"history-days", Whole(&TServiceConfig::HistoryDays, 1, 36500)},
       {"hangup-on-exit",
        [](const std::string& AValue, TServiceConfig& AConfig) {

@@ -27,6 +27,9 @@ struct TServiceConfig {
   int ListenPort = 7480;
   // Empty: "token" in the service's state folder.
   std::string TokenFile;
+  // Where the history and the token live. Empty: systemd's StateDirectory,
+  // else the user's or the system's default (see ServiceStateDir).
+  std::string StateDir;
   int HistoryDays = 90;
   bool HangupOnExit = false;
 };

@@ -11,6 +11,7 @@
 
 #include "Ras.h"
 #include "RasControl.h"
+#include "RasErrorText.h"
 #include "RasStateText.h"
 
 namespace {
@@ -49,55 +50,18 @@ const char* const Usage =
     "(default pppoe,gsm,cdma); DRAVIK_RAS_DIR moves the simulated service's phonebook\n"
     "and state to another folder.\n";
 
-const char* ErrorText(DWORD ACode) {
-  switch (ACode) {
-    case ERROR_INVALID_HANDLE:
-      return "the connection handle is not valid";
-    case ERROR_NOT_ENOUGH_MEMORY:
-      return "not enough memory";
-    case ERROR_NOT_SUPPORTED:
-      return "the dial-up provider in use does not support this";
-    case ERROR_INVALID_PARAMETER:
-      return "an argument is not valid";
-    case ERROR_BUFFER_TOO_SMALL:
-      return "the buffer is too small";
-    case ERROR_CANNOT_OPEN_PHONEBOOK:
-      return "the phonebook cannot be opened";
-    case ERROR_CANNOT_LOAD_PHONEBOOK:
-      return "the phonebook cannot be read";
-    case ERROR_CANNOT_FIND_PHONEBOOK_ENTRY:
-      return "the phonebook has no such entry";
-    case ERROR_PORT_DISCONNECTED:
-      return "the line was cut";
-    case ERROR_USER_DISCONNECTION:
-      return "the connection was hung up";
-    case ERROR_INVALID_SIZE:
-      return "a record has the wrong size";
-    case ERROR_PORT_NOT_AVAILABLE:
-      return "no more connections are possible";
-    case ERROR_NO_CONNECTION:
-      return "no connection of the entry is listed";
-    case ERROR_NO_ANSWER:
-      return "the remote end did not answer";
-    case ERROR_AUTHENTICATION_FAILURE:
-      return "the user name or password was not accepted";
-    case ERROR_RASMAN_CANNOT_INITIALIZE:
-      return "the dial-up service cannot start";
-    case ERROR_PROJECTION_NOT_COMPLETE:
-      return "the connection is not up yet";
-    default:
-      return "the dial-up service reported an error";
-  }
-}
-
 const char* StateText(RASCONNSTATE AState) {
   const char* Text = RasStateText(AState);
   return *Text != '\0' ? Text : "Unknown state";
 }
 
 int Fail(const std::string& AWhat, DWORD ACode) {
-  std::fprintf(stderr, "dravik-ras: %s: %s (error %u)\n", AWhat.c_str(), ErrorText(ACode),
-               static_cast<unsigned>(ACode));
+  std::string Text =
+      std::string(RasErrorTextEnglish(ACode)) + " (error " + std::to_string(ACode) + ")";
+  char Advice[512] = {};
+  if (DravikRasErrorAdvice(ACode, Advice, sizeof Advice) == ERROR_SUCCESS && *Advice != 0)
+    Text += "; " + std::string(Advice);
+  std::fprintf(stderr, "dravik-ras: %s: %s\n", AWhat.c_str(), Text.c_str());
   return ExitFailed;
 }
 
@@ -324,6 +288,17 @@ int main(int argc, char** argv) {
   if (DravikRasProviderInfo(Provider, sizeof Provider) != ERROR_SUCCESS) {
     std::fprintf(stderr, "dravik-ras: the dial-up service cannot be used: %s\n", Provider);
     return ExitUnusable;
+  }
+  if (std::strcmp(Provider, "sim") == 0) {
+    // Whatever it does, the tool never lets a simulated line pass for a
+    // real one.
+    DWORD How = 0;
+    char Chosen[512] = {};
+    DravikRasProviderChoice(&How, Chosen, sizeof Chosen);
+    std::fprintf(stderr,
+                 "dravik-ras: note: the simulated dial-up service is in use (%s%s); no real line "
+                 "is driven\n",
+                 How == 3 ? "" : "chosen by ", Chosen);
   }
 
   if (Command == "entries") return Entries();

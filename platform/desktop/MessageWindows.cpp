@@ -11,7 +11,6 @@
 namespace {
 
 constexpr size_t MaxClassName = 256;
-constexpr DWORD ERROR_ACCESS_DENIED = 5;
 
 struct TWindow {
   WNDPROC Proc;

@@ -16,8 +16,10 @@ namespace {
 
 struct TProviderKind {
   const char* Name;
-  // Whether the provider's service is present on this machine.
+  // Whether the provider's service is present on this machine, and what its
+  // detection looks for, in words.
   bool (*Detect)();
+  const char* LookedFor;
   std::shared_ptr<RasProvider> (*Make)(std::string& AProblem);
 };
 
@@ -32,8 +34,9 @@ std::shared_ptr<RasProvider> MakeNetworkManager(std::string& AProblem) {
 // The simulated service is never detected: it is the fallback. Providers for
 // real services go before it, each with its detection.
 const TProviderKind Kinds[] = {
-    {"networkmanager", &nm::DetectNetworkManager, &MakeNetworkManager},
-    {"sim", nullptr, &MakeSim},
+    {"networkmanager", &nm::DetectNetworkManager,
+     "NetworkManager (org.freedesktop.NetworkManager on the system bus)", &MakeNetworkManager},
+    {"sim", nullptr, nullptr, &MakeSim},
 };
 
 std::string KnownNames() {
@@ -63,25 +66,38 @@ std::string ConfiguredName(const std::string& AFile, std::string& ANote) {
   return {};
 }
 
-std::shared_ptr<RasProvider> ChooseProvider() {
+std::shared_ptr<RasProvider> ChooseProvider(TProviderChoice& AChoice) {
   const char* FromEnvironment = std::getenv("DRAVIK_RAS_PROVIDER");
   if (FromEnvironment != nullptr && *FromEnvironment != 0) {
-    return MakeProvider(FromEnvironment, "the environment variable DRAVIK_RAS_PROVIDER");
+    AChoice = {TProviderChoice::Named, "the environment variable DRAVIK_RAS_PROVIDER"};
+    return MakeProvider(FromEnvironment, AChoice.Text);
   }
   const TRasPaths Paths = RasPaths();
   if (!Paths.Problem.empty()) return std::make_shared<TUnusableProvider>(Paths.Problem);
   std::string Note;
   const std::string Configured = ConfiguredName(Paths.ConfigFile, Note);
   if (!Note.empty()) return std::make_shared<TUnusableProvider>(Note);
-  if (!Configured.empty()) return MakeProvider(Configured, Paths.ConfigFile);
-  for (const TProviderKind& Kind : Kinds) {
-    if (Kind.Detect != nullptr && Kind.Detect()) return MakeProvider(Kind.Name, "detection");
+  if (!Configured.empty()) {
+    AChoice = {TProviderChoice::Named, Paths.ConfigFile};
+    return MakeProvider(Configured, Paths.ConfigFile);
   }
+  std::string LookedFor;
+  for (const TProviderKind& Kind : Kinds) {
+    if (Kind.Detect == nullptr) continue;
+    if (Kind.Detect()) {
+      AChoice = {TProviderChoice::Detected, "detection"};
+      return MakeProvider(Kind.Name, AChoice.Text);
+    }
+    LookedFor += (LookedFor.empty() ? "" : ", ") + std::string(Kind.LookedFor);
+  }
+  AChoice = {TProviderChoice::Fallback,
+             "no real dial-up service was found (looked for: " + LookedFor + ")"};
   return MakeProvider("sim", "the default choice");
 }
 
 std::mutex ChoiceLock;
 std::shared_ptr<RasProvider> Chosen;
+TProviderChoice ChosenHow;
 std::shared_ptr<RasProvider> ForTesting;
 
 }  // namespace
@@ -104,8 +120,15 @@ std::shared_ptr<RasProvider> MakeProvider(const std::string& AName, const std::s
 std::shared_ptr<RasProvider> CurrentProvider() {
   std::lock_guard<std::mutex> Guard(ChoiceLock);
   if (ForTesting) return ForTesting;
-  if (!Chosen) Chosen = ChooseProvider();
+  if (!Chosen) Chosen = ChooseProvider(ChosenHow);
   return Chosen;
+}
+
+TProviderChoice CurrentProviderChoice() {
+  CurrentProvider();
+  std::lock_guard<std::mutex> Guard(ChoiceLock);
+  if (ForTesting) return {TProviderChoice::Named, "a test"};
+  return ChosenHow;
 }
 
 void SetProviderForTesting(std::shared_ptr<RasProvider> AProvider) {

@@ -16,6 +16,17 @@ namespace dravik::ras {
 
 std::shared_ptr<RasProvider> CurrentProvider();
 
+// How the provider in use was chosen, and by what (in words): named by the
+// environment or ras.conf, detected, or the simulated service as the
+// fallback when no real service was found (then Text says what was looked
+// for).
+struct TProviderChoice {
+  enum THow { Named = 1, Detected = 2, Fallback = 3 };
+  THow How = Named;
+  std::string Text;
+};
+TProviderChoice CurrentProviderChoice();
+
 // The provider named ("sim", ...), or an unusable one that says why.
 std::shared_ptr<RasProvider> MakeProvider(const std::string& AName, const std::string& AOrigin);
 

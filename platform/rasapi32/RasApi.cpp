@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ChangeNotification.h"
 #include "ProviderChoice.h"
 #include "Ras.h"
 #include "RasControl.h"
@@ -189,6 +190,17 @@ DWORD WINAPI RasGetProjectionInfoA(HRASCONN hrasconn, RASPROJECTION rasprojectio
   return ERROR_SUCCESS;
 }
 
+DWORD WINAPI RasConnectionNotificationA(HRASCONN hrasconn, HANDLE hEvent, DWORD dwFlags) {
+  if (hEvent == nullptr) return ERROR_INVALID_HANDLE;
+  if (dwFlags == 0 || (dwFlags & ~(RASCN_Connection | RASCN_Disconnection)) != 0)
+    return ERROR_INVALID_PARAMETER;
+  // Changes made elsewhere (other processes, the service itself) are
+  // followed from the first notification asked for.
+  const DWORD Result = CurrentProvider()->WatchChanges();
+  if (Result != ERROR_SUCCESS) return Result;
+  return dravik::ras::AddChangeNotification(hrasconn, hEvent, dwFlags);
+}
+
 DWORD WINAPI DravikRasProviderInfo(LPSTR AText, DWORD ASize) {
   const auto Provider = CurrentProvider();
   const std::string Problem = Provider->Problem();
@@ -201,12 +213,31 @@ DWORD WINAPI DravikRasProviderInfo(LPSTR AText, DWORD ASize) {
   return Problem.empty() ? ERROR_SUCCESS : ERROR_RASMAN_CANNOT_INITIALIZE;
 }
 
+DWORD WINAPI DravikRasProviderChoice(LPDWORD AHow, LPSTR AText, DWORD ASize) {
+  if (AHow == nullptr || AText == nullptr || ASize == 0) return ERROR_INVALID_PARAMETER;
+  const dravik::ras::TProviderChoice Choice = dravik::ras::CurrentProviderChoice();
+  *AHow = static_cast<DWORD>(Choice.How);
+  const size_t Length = std::min<size_t>(Choice.Text.size(), ASize - 1);
+  std::memcpy(AText, Choice.Text.data(), Length);
+  AText[Length] = 0;
+  return ERROR_SUCCESS;
+}
+
 DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText, DWORD ASize) {
   std::string Name;
   if (!ReadEntryName(AEntryName, Name) || AText == nullptr || ASize == 0) {
     return ERROR_INVALID_PARAMETER;
   }
   const std::string Text = CurrentProvider()->EntryWarning(Name);
+  const size_t Length = std::min<size_t>(Text.size(), ASize - 1);
+  std::memcpy(AText, Text.data(), Length);
+  AText[Length] = 0;
+  return ERROR_SUCCESS;
+}
+
+DWORD WINAPI DravikRasErrorAdvice(DWORD AError, LPSTR AText, DWORD ASize) {
+  if (AText == nullptr || ASize == 0) return ERROR_INVALID_PARAMETER;
+  const std::string Text = CurrentProvider()->ErrorAdvice(AError);
   const size_t Length = std::min<size_t>(Text.size(), ASize - 1);
   std::memcpy(AText, Text.data(), Length);
   AText[Length] = 0;

@@ -14,9 +14,21 @@ extern "C" {
 // returns ERROR_RASMAN_CANNOT_INITIALIZE.
 DRAVIK_EXPORT DWORD WINAPI DravikRasProviderInfo(LPSTR AText, DWORD ASize);
 
+// How the provider in use was chosen: writes 1 (named by the environment
+// variable DRAVIK_RAS_PROVIDER or by ras.conf), 2 (detected) or 3 (the
+// simulated service, as no real service was found) to *AHow, and what named
+// it, or for 3 what was looked for, into AText (NUL-terminated, cut to ASize
+// bytes); returns 0.
+DRAVIK_EXPORT DWORD WINAPI DravikRasProviderChoice(LPDWORD AHow, LPSTR AText, DWORD ASize);
+
 // Writes what the person who runs the entry should know about it into AText
 // (NUL-terminated, cut to ASize bytes; empty when nothing) and returns 0.
 DRAVIK_EXPORT DWORD WINAPI DravikRasEntryWarning(LPCSTR AEntryName, LPSTR AText, DWORD ASize);
+
+// Writes what the person who runs the line can do about the error code
+// AError (such as the permission a refused request needs) into AText
+// (NUL-terminated, cut to ASize bytes; empty when nothing) and returns 0.
+DRAVIK_EXPORT DWORD WINAPI DravikRasErrorAdvice(DWORD AError, LPSTR AText, DWORD ASize);
 
 // Faults of the simulated service. Each returns 0 on success, else a platform
 // error code: ERROR_CANNOT_FIND_PHONEBOOK_ENTRY for an entry the phonebook

@@ -46,6 +46,13 @@ class RasProvider {
   // Fails until the connection is connected.
   virtual DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) = 0;
 
+  // Starts following the changes of the connections made anywhere (this
+  // process, other processes, the service behind the provider), calling
+  // NotifyConnectionsChanged for each, so that callers waiting on the
+  // library's change notification learn of them as they happen. Called at
+  // every change notification asked for; the first call starts it.
+  virtual DWORD WatchChanges() { return ERROR_NOT_SUPPORTED; }
+
   // Why the provider cannot serve, in words; empty while it can.
   virtual std::string Problem() const { return {}; }
 
@@ -53,6 +60,11 @@ class RasProvider {
   // (such as a line that comes back by itself after a hang-up); empty when
   // nothing.
   virtual std::string EntryWarning(const std::string& /*AEntryName*/) { return {}; }
+
+  // What the person who runs the line can do about an error code this
+  // provider reports (such as the permission a refused request needs), in
+  // words; empty when nothing.
+  virtual std::string ErrorAdvice(DWORD /*AError*/) const { return {}; }
 
   // Faults for tests and demonstrations. A provider that cannot stage them
   // answers ERROR_NOT_SUPPORTED.

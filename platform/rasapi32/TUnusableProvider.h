@@ -26,6 +26,7 @@ class TUnusableProvider : public RasProvider {
   DWORD FailNextDial(const std::string&, DWORD) override { return Fail(); }
   DWORD RepeatNextAddress(const std::string&) override { return Fail(); }
   DWORD AddConnected(const std::string&, DWORD) override { return Fail(); }
+  DWORD WatchChanges() override { return Fail(); }
 
  private:
   static DWORD Fail() { return ERROR_RASMAN_CANNOT_INITIALIZE; }

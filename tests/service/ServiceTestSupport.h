@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTcpServer>
 #include <QTest>
 #include <functional>
 
@@ -52,11 +53,11 @@ inline void WriteTextFile(const QString& APath, const QByteArray& AText,
   QVERIFY(File.setPermissions(APermissions));
 }
 
-// A dial of the rotation that is not listed is failing: its error is on its
-// way from the dial-up service's thread, in real time.
-inline bool DialFailing(const TRotation* ARotation, const std::string& AEntry) {
-  return ARotation != nullptr && ARotation->Phase() == TRotation::TPhase::Dialling &&
-         !IsEntryConnected(AEntry);
+// A dial of the rotation is on its way: its outcome comes from the dial-up
+// service's threads (the dial's own notification, the library's change
+// notification), in real time.
+inline bool DialOnItsWay(const TRotation* ARotation) {
+  return ARotation != nullptr && ARotation->Phase() == TRotation::TPhase::Dialling;
 }
 
 // Hangs up what a test left connected; only while the entry is listed as connected.
@@ -64,4 +65,11 @@ inline void HangUpEntry(const std::string& AEntry) {
   TRASManager Dialler(nullptr);
   Dialler.SetEntryName(AEntry);
   Dialler.HangUp();
+}
+
+// A loopback port that was free a moment ago; 0 when none could be found.
+inline int FreePort() {
+  QTcpServer Probe;
+  if (!Probe.listen(QHostAddress::LocalHost, 0)) return 0;
+  return Probe.serverPort();
 }

@@ -65,7 +65,7 @@ class TestControlServer : public QObject {
 
   bool WaitRows(size_t ACount) {
     return AdvanceUntil([&] { return FRows >= ACount; }, 600000, 100,
-                        [&] { return DialFailing(FRotation.get(), "Line"); });
+                        [&] { return DialOnItsWay(FRotation.get()); });
   }
 
  private slots:
@@ -171,6 +171,8 @@ class TestControlServer : public QObject {
   // A rotate during a dial is refused: the dial's address is the rotation.
   // Pause keeps the line; rotate while paused is refused; resume goes on.
   void RotatePauseResume() {
+    // A dial long enough for a request to meet it on its way.
+    FDir.WritePhonebook("[Line]\nUserName=u\nPassword=p\nDialSeconds=1\n");
     std::string Problem;
     QVERIFY(FRotation->Start(Problem));
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);

@@ -11,7 +11,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
-#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -26,12 +25,6 @@ struct TRun {
   QString Out;
   QString Err;
 };
-
-int FreePort() {
-  QTcpServer Probe;
-  if (!Probe.listen(QHostAddress::LocalHost, 0)) return 0;
-  return Probe.serverPort();
-}
 
 }  // namespace
 
@@ -152,13 +145,16 @@ class TestDravikd : public QObject {
     QCOMPARE(Service.exitStatus(), QProcess::NormalExit);
     QCOMPARE(Service.exitCode(), 0);
     const QString Log = QString::fromUtf8(Service.readAllStandardError());
-    QVERIFY2(Log.contains("<6>stopping: finishing the step in hand\n"), qPrintable(Log));
+    QVERIFY2(Log.contains("<6>stopping\n"), qPrintable(Log));
     QVERIFY(Log.contains("<6>hook: hook ran\n"));
     QVERIFY(Log.endsWith("<6>stopped\n"));
-    // Every recorded dial is a completed row; none was cut off by the stop.
+    // Every dial is a row: completed, or the last one abandoned by the stop.
     const auto Stored = this->Rows();
     QVERIFY(Stored.size() >= 3);
-    for (const TDialRecord& Row : Stored) QCOMPARE(Row.Outcome, std::string("connected"));
+    for (size_t I = 0; I < Stored.size(); ++I) {
+      if (I + 1 == Stored.size() && Stored[I].Outcome == "abandoned") continue;
+      QCOMPARE(Stored[I].Outcome, std::string("connected"));
+    }
     // The service is gone; the client says so.
     const TRun Gone = Ctl({"status"});
     QCOMPARE(Gone.Exit, 3);
@@ -250,6 +246,7 @@ class TestDravikd : public QObject {
     QTest::addColumn<bool>("User");
     QTest::newRow("system") << "dravikd.service" << false;
     QTest::newRow("user") << "user/dravikd.service" << true;
+    QTest::newRow("one per line") << "dravikd@.service" << false;
   }
   void UnitsVerify() {
     QFETCH(QString, Unit);
@@ -259,10 +256,12 @@ class TestDravikd : public QObject {
     QFile Source(QString(DRAVIK_UNITS) + "/" + Unit);
     QVERIFY(Source.open(QIODevice::ReadOnly));
     QByteArray Text = Source.readAll();
-    QVERIFY(Text.contains("ExecStart=/usr/bin/dravikd\n"));
+    QVERIFY(Text.contains("ExecStart=/usr/bin/dravikd"));
     Text.replace("ExecStart=/usr/bin/dravikd", "ExecStart=" DRAVIKD);
+    // A template is checked as one of its instances.
+    const QString Name = Unit.endsWith("@.service") ? "dravikd@line2.service" : "dravikd.service";
     QTemporaryDir Dir;
-    WriteTextFile(Dir.filePath("dravikd.service"), Text, QFile::ReadOwner | QFile::WriteOwner);
+    WriteTextFile(Dir.filePath(Name), Text, QFile::ReadOwner | QFile::WriteOwner);
     QDir().mkpath(Dir.filePath("run"));
     QProcess Analyze;
     QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
@@ -270,7 +269,7 @@ class TestDravikd : public QObject {
     Analyze.setProcessEnvironment(Environment);
     Analyze.setProcessChannelMode(QProcess::MergedChannels);
     Analyze.start("systemd-analyze", QStringList(User ? "--user" : "--system")
-                                         << "verify" << Dir.filePath("dravikd.service"));
+                                         << "verify" << Dir.filePath(Name));
     QVERIFY(Analyze.waitForFinished(60000));
     const QByteArray Output = Analyze.readAll();
     QVERIFY2(Analyze.exitCode() == 0 && Output.isEmpty(), Output.constData());

@@ -261,7 +261,7 @@ class TestHookAndCheck : public QObject {
     const bool Done = AdvanceUntil([&] { return Rows.size() >= 5; }, 1000000, 100,
                                    [&] {
                                      return Rotation->Phase() == TRotation::TPhase::Checking ||
-                                            Runner->Running() || DialFailing(Rotation, "Line");
+                                            Runner->Running() || DialOnItsWay(Rotation);
                                    });
     QVERIFY(Done);
     const QStringList Outcomes{"connected", "repeated", "connected", "check-failed", "connected"};

@@ -76,14 +76,41 @@ class TestRotation : public QObject {
     QVERIFY2(FRotation->Start(Problem), Problem.c_str());
   }
 
-  bool DialFailing() const { return ::DialFailing(FRotation.get(), "Line"); }
+  bool DialWaited() const { return DialOnItsWay(FRotation.get()); }
 
   bool WaitRows(size_t ACount, uint64_t AMaxMs = 600000) {
     return AdvanceUntil([&] { return FRows.size() >= ACount; }, AMaxMs, 100,
-                        [&] { return DialFailing(); });
+                        [&] { return DialWaited(); });
   }
 
   static bool LineConnected() { return IsEntryConnected("Line"); }
+
+  // A started rotation in APhase: dialling (its first dial just started),
+  // online, offline (hung up after the online time), retry-wait (its first
+  // dial failed) or paused (while online).
+  void DriveTo(TRotation::TPhase APhase, const std::function<void(TServiceConfig&)>& AChange = {}) {
+    using P = TRotation::TPhase;
+    if (APhase == P::RetryWait) QCOMPARE(DravikRasFailNextDial("Line", 678), DWORD(0));
+    StartRotation(AChange);
+    if (APhase == P::Dialling) {
+      QCOMPARE(FRotation->Phase(), P::Dialling);
+      return;
+    }
+    const P Reached = APhase == P::Paused ? P::Online : APhase;
+    QVERIFY(AdvanceUntil([&] { return FRotation->Phase() == Reached; }, 70000, 100,
+                         [&] { return DialWaited(); }));
+    if (APhase == P::Paused) QCOMPARE(FRotation->Pause(), TRotation::TRequest::Done);
+    QCOMPARE(FRotation->Phase(), APhase);
+  }
+
+  // Ends this rotation and its line, for another within one test.
+  void Restart() {
+    FRotation.reset();
+    QTest::qWait(100);
+    HangUpEntry("Line");
+    FRows.clear();
+    FLogLines.clear();
+  }
 
  private slots:
   void init() {
@@ -191,7 +218,8 @@ class TestRotation : public QObject {
       QVERIFY2(Gap >= Expected[I - 1] && Gap <= Expected[I - 1] + 200,
                qPrintable(QString("wait %1: %2 ms").arg(I).arg(Gap)));
     }
-    QCOMPARE(FRotation->Status().LastError, std::string("dial failed with error 678"));
+    QCOMPARE(FRotation->Status().LastError,
+             std::string("dial failed: error 678: the remote end did not answer"));
     WritePhonebook({});
     QVERIFY(WaitRows(7));
     QCOMPARE(FRows.back().Record.Outcome, std::string("connected"));
@@ -253,28 +281,134 @@ class TestRotation : public QObject {
     QVERIFY(WaitRows(3, 1000));
   }
 
-  // Stopping finishes a dial on its way and records it; the line stays up
-  // unless the configuration asks for a hang-up.
-  void StopFinishesStep_data() {
+  // Stopping ends at once in every phase: a dial on its way is abandoned
+  // and recorded so; the line stays as it is unless the configuration asks
+  // for a hang-up.
+  void StopEndsAtOnce_data() {
+    QTest::addColumn<int>("Phase");
     QTest::addColumn<bool>("HangupOnExit");
-    QTest::newRow("line kept") << false;
-    QTest::newRow("hung up") << true;
+    QTest::addColumn<QString>("LastOutcome");
+    QTest::addColumn<bool>("LineKept");
+    using P = TRotation::TPhase;
+    QTest::newRow("dialling, line kept") << int(P::Dialling) << false << "abandoned" << true;
+    QTest::newRow("dialling, hung up") << int(P::Dialling) << true << "abandoned" << false;
+    QTest::newRow("online, line kept") << int(P::Online) << false << "connected" << true;
+    QTest::newRow("online, hung up") << int(P::Online) << true << "connected" << false;
+    QTest::newRow("offline") << int(P::Offline) << false << "connected" << false;
+    QTest::newRow("retry wait") << int(P::RetryWait) << false << "failed" << false;
+    QTest::newRow("paused") << int(P::Paused) << false << "connected" << true;
   }
-  void StopFinishesStep() {
+  void StopEndsAtOnce() {
+    QFETCH(int, Phase);
     QFETCH(bool, HangupOnExit);
-    StartRotation([&](TServiceConfig& AConfig) { AConfig.HangupOnExit = HangupOnExit; });
-    QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);
+    QFETCH(QString, LastOutcome);
+    QFETCH(bool, LineKept);
+    DriveTo(static_cast<TRotation::TPhase>(Phase),
+            [&](TServiceConfig& AConfig) { AConfig.HangupOnExit = HangupOnExit; });
+    const size_t Before = FRows.size();
     bool Stopped = false;
     FRotation->Stop([&] { Stopped = true; });
-    QVERIFY(!Stopped);
-    QCOMPARE(FRotation->Pause(), TRotation::TRequest::Stopped);
-    QVERIFY(AdvanceUntil([&] { return Stopped; }, 5000));
-    QCOMPARE(FRows.size(), size_t(1));
-    QCOMPARE(FHistory->Since(0, 10).size(), size_t(1));
+    QVERIFY(Stopped);
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Stopped);
-    QCOMPARE(LineConnected(), !HangupOnExit);
+    QCOMPARE(FRotation->Pause(), TRotation::TRequest::Stopped);
+    QVERIFY(!FRows.empty());
+    QCOMPARE(QString::fromStdString(FRows.back().Record.Outcome), LastOutcome);
+    QCOMPARE(FHistory->Since(0, 10).size(), FRows.size());
+    // The dial-up service finishes or ends the abandoned dial in real time.
+    QTRY_COMPARE_WITH_TIMEOUT(LineConnected(), LineKept, 5000);
     // Nothing more happens.
-    QVERIFY(!AdvanceUntil([&] { return FRows.size() > 1; }, 200000, 1000));
+    QVERIFY(
+        !AdvanceUntil([&] { return FRows.size() > std::max<size_t>(Before, 1); }, 200000, 1000));
+  }
+
+  // Any two control requests in a row, in any phase, leave the rotation in
+  // a phase that matches the line: once resumed, the next turn brings a new
+  // address that the status shows, and no dial waits out its time limit on
+  // a line that is up.
+  void ControlSequences_data() {
+    QTest::addColumn<int>("Phase");
+    using P = TRotation::TPhase;
+    QTest::newRow("dialling") << int(P::Dialling);
+    QTest::newRow("online") << int(P::Online);
+    QTest::newRow("offline") << int(P::Offline);
+    QTest::newRow("retry wait") << int(P::RetryWait);
+    QTest::newRow("paused") << int(P::Paused);
+  }
+  void ControlSequences() {
+    QFETCH(int, Phase);
+    const char* const Names[] = {"rotate", "pause", "resume"};
+    auto Request = [this](int AWhich) {
+      switch (AWhich) {
+        case 0:
+          return FRotation->RotateNow();
+        case 1:
+          return FRotation->Pause();
+        default:
+          return FRotation->Resume();
+      }
+    };
+    for (int First = 0; First < 3; ++First) {
+      for (int Second = 0; Second < 3; ++Second) {
+        const QString Case = QString("%1, %2").arg(Names[First], Names[Second]);
+        DriveTo(static_cast<TRotation::TPhase>(Phase));
+        const size_t Before = FRows.size();
+        Request(First);
+        Request(Second);
+        // A pause asked for during a dial takes effect when the dial is over.
+        QVERIFY2(AdvanceUntil([&] { return FRotation->Phase() != TRotation::TPhase::Dialling; },
+                              200000, 100, [&] { return DialWaited(); }),
+                 qPrintable(Case));
+        if (FRotation->Phase() == TRotation::TPhase::Paused) {
+          // Paused: the line stays as it was; nothing is dialled.
+          QVERIFY2(!AdvanceUntil([&] { return FRows.size() > Before + 1; }, 100000, 1000),
+                   qPrintable(Case));
+          FRotation->Resume();
+        }
+        const bool Turned = AdvanceUntil(
+            [&] {
+              return FRotation->Phase() == TRotation::TPhase::Online && FRows.size() > Before &&
+                     FRows.back().Record.Outcome == "connected";
+            },
+            200000, 100, [&] { return DialWaited(); });
+        QVERIFY2(Turned, qPrintable(Case + ": " + TRotation::PhaseName(FRotation->Phase())));
+        QVERIFY2(LineConnected(), qPrintable(Case));
+        QCOMPARE(FRotation->Status().Address, FRows.back().Record.LineAddress);
+        for (const TRow& Row : FRows)
+          QVERIFY2(Row.Record.Detail.find("no connection within") == std::string::npos,
+                   qPrintable(Case));
+        Restart();
+      }
+    }
+  }
+
+  // A hang-up the dial-up service refuses is logged and recorded with its
+  // code and text, and the turn waits the growing retry time; the line,
+  // still up, is never dialled over. Once hang-ups work again the rotation
+  // goes on.
+  void HangUpRefused() {
+    StartRotation();
+    QVERIFY(WaitRows(1));
+    WritePhonebook("HangUpErrorCode=5");
+    QVERIFY(WaitRows(3));
+    for (size_t I = 1; I < 3; ++I) {
+      QCOMPARE(FRows[I].Record.Outcome, std::string("hangup-failed"));
+      QCOMPARE(FRows[I].Record.ErrorCode, 5);
+      QCOMPARE(FRows[I].Record.Detail, std::string("error 5: permission denied"));
+    }
+    // Online time, then the first retry wait.
+    QVERIFY2(FRows[1].At - FRows[0].At <= 60100, qPrintable(QString::number(FRows[1].At)));
+    const uint64_t Gap = FRows[2].At - FRows[1].At;
+    QVERIFY2(Gap >= 5000 && Gap <= 5200, qPrintable(QString::number(Gap)));
+    QVERIFY(LineConnected());
+    QCOMPARE(FRotation->Phase(), TRotation::TPhase::RetryWait);
+    QCOMPARE(FRotation->Status().LastError,
+             std::string("hang-up failed: error 5: permission denied"));
+    QVERIFY(FLogLines.filter("hang-up failed: error 5: permission denied").size() >= 2);
+    QCOMPARE(FLogLines.filter("dialling").size(), 1);
+    WritePhonebook({});
+    QVERIFY(WaitRows(4));
+    QCOMPARE(FRows[3].Record.Outcome, std::string("connected"));
+    QVERIFY(FRows[3].Record.LineAddress != FRows[0].Record.LineAddress);
   }
 
   // The addresses recorded before a restart count as recent ones.
@@ -325,7 +459,7 @@ class TestRotation : public QObject {
     };
     auto WaitTurns = [&](size_t ACount) {
       return AdvanceUntil([&] { return Turns >= ACount; }, 100000000, 100,
-                          [&] { return DialFailing(); });
+                          [&] { return DialWaited(); });
     };
     // By 2000 turns the database's page cache has grown to its size.
     QVERIFY(WaitTurns(2000));

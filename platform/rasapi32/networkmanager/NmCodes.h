@@ -11,11 +11,11 @@
 namespace dravik::ras::nm {
 
 // Platform codes the provider reports beyond those every provider uses.
-constexpr DWORD ErrorAccessDenied = 5;        // ERROR_ACCESS_DENIED
-constexpr DWORD ErrorRequestTimeout = 638;    // ERROR_REQUEST_TIMEOUT
-constexpr DWORD ErrorLineBusy = 676;          // ERROR_LINE_BUSY
-constexpr DWORD ErrorNoDialTone = 680;        // ERROR_NO_DIALTONE
-constexpr DWORD ErrorPppLcpTerminated = 734;  // ERROR_PPP_LCP_TERMINATED
+constexpr DWORD ErrorAccessDenied = ERROR_ACCESS_DENIED;
+constexpr DWORD ErrorRequestTimeout = ERROR_REQUEST_TIMEOUT;
+constexpr DWORD ErrorLineBusy = ERROR_LINE_BUSY;
+constexpr DWORD ErrorNoDialTone = ERROR_NO_DIALTONE;
+constexpr DWORD ErrorPppLcpTerminated = ERROR_PPP_LCP_TERMINATED;
 
 // NetworkManager's device states (NMDeviceState) that a dial passes.
 constexpr uint32_t DevicePrepare = 40;

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <future>
 
+#include "ChangeNotification.h"
 #include "NmCodes.h"
 #include "NmReaders.h"
 #include "NmTexts.h"
@@ -20,6 +21,16 @@
 namespace dravik::ras::nm {
 
 namespace {
+
+// Whether two listings show the same connections in the same states with the
+// same addresses: what a caller of the change notification looks at.
+bool SameListing(const std::vector<TNmActive>& AOld, const std::vector<TNmActive>& ANew) {
+  return std::equal(AOld.begin(), AOld.end(), ANew.begin(), ANew.end(),
+                    [](const TNmActive& A, const TNmActive& B) {
+                      return A.Handle == B.Handle && A.State == B.State && A.Address == B.Address &&
+                             A.Gateway == B.Gateway;
+                    });
+}
 
 constexpr const char* NmInterface = "org.freedesktop.NetworkManager";
 constexpr const char* SettingsInterface = "org.freedesktop.NetworkManager.Settings";
@@ -233,10 +244,13 @@ void TNmProvider::Connect() {
 void TNmProvider::Disconnected() {
   FBus.reset();
   FNextConnectNs = NowNs() + ReconnectEveryNs;
+  bool Listed = false;
   {
     std::lock_guard<std::mutex> Guard(FCacheLock);
+    Listed = !FCache.Actives.empty();
     FCache = TNmCache();
   }
+  if (Listed) NotifyConnectionsChanged();
   for (TDialWatch& Dial : FDials) Finish(Dial, ERROR_PORT_DISCONNECTED);
 }
 
@@ -445,8 +459,13 @@ void TNmProvider::RefreshActives() {
     Actives.push_back(std::move(Active));
   }
   FHungUp.swap(StillHungUp);
-  std::lock_guard<std::mutex> Guard(FCacheLock);
-  FCache.Actives = std::move(Actives);
+  bool Changed = false;
+  {
+    std::lock_guard<std::mutex> Guard(FCacheLock);
+    Changed = !SameListing(FCache.Actives, Actives);
+    FCache.Actives = std::move(Actives);
+  }
+  if (Changed) NotifyConnectionsChanged();
 }
 
 void TNmProvider::Advance(TDialWatch& ADial, RASCONNSTATE AState) {
@@ -559,6 +578,17 @@ std::string TNmProvider::EntryWarning(const std::string& AEntryName) {
   return "NetworkManager brings this profile up by itself (after a restart or when the carrier "
          "returns); turn that off with: nmcli connection modify uuid " +
          Profile->Uuid + " connection.autoconnect no";
+}
+
+DWORD TNmProvider::WatchChanges() {
+  // The bus thread follows NetworkManager's signals from the start.
+  return ERROR_SUCCESS;
+}
+
+std::string TNmProvider::ErrorAdvice(DWORD AError) const {
+  if (AError != ErrorAccessDenied) return {};
+  return "NetworkManager refused: dialling and hanging up need polkit's "
+         "org.freedesktop.NetworkManager.network-control for this user";
 }
 
 DWORD TNmProvider::GetEntryDialParams(RASDIALPARAMSA& AParams) {

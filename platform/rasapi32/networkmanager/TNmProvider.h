@@ -51,6 +51,9 @@ class TNmProvider : public RasProvider {
 
   // Warns of a profile that NetworkManager brings up by itself.
   std::string EntryWarning(const std::string& AEntryName) override;
+  DWORD WatchChanges() override;
+  // Names the polkit permission a refused request needs.
+  std::string ErrorAdvice(DWORD AError) const override;
 
  private:
   struct TSyncDial;

@@ -86,6 +86,8 @@ void TSimPhonebook::Parse(const std::string& AText, std::vector<TSimEntry>& AEnt
       ParseSeconds(Value, Current->DialNs);
     } else if (Key == "ErrorCode") {
       ParseCode(Value, Current->ErrorCode);
+    } else if (Key == "HangUpErrorCode") {
+      ParseCode(Value, Current->HangUpErrorCode);
     }
   }
 }

@@ -8,6 +8,7 @@
 //   Password=secret
 //   DialSeconds=2.5     ; how long a dial takes; 0 connects at once
 //   ErrorCode=691       ; optional: every dial of the entry fails with it
+//   HangUpErrorCode=5   ; optional: every hang-up of the entry is refused so
 //
 // File order is listing order. Lines that do not parse, names longer than
 // 256 bytes, values too long for their record fields and repeated sections
@@ -27,6 +28,7 @@ struct TSimEntry {
   std::string Password;
   int64_t DialNs = 2000000000;
   DWORD ErrorCode = 0;
+  DWORD HangUpErrorCode = 0;
 };
 
 class TSimPhonebook {

@@ -106,6 +106,16 @@ TSimProvider::TSimProvider(const TRasPaths& APaths, std::string& AProblem)
   EnsurePrivateDir(FPaths.RuntimeDir, true, AProblem);
 }
 
+DWORD TSimProvider::WatchChanges() {
+  std::lock_guard<std::mutex> Guard(FWatchLock);
+  if (FWatcher) return ERROR_SUCCESS;
+  auto Watcher = std::make_unique<TSimWatcher>(FPaths.RuntimeDir);
+  std::string Problem;
+  if (!Watcher->Start(Problem)) return ERROR_RASMAN_CANNOT_INITIALIZE;
+  FWatcher = std::move(Watcher);
+  return ERROR_SUCCESS;
+}
+
 DWORD TSimProvider::FindEntry(const std::string& AName, TSimEntry& AEntry) {
   std::vector<TSimEntry> Entries;
   const DWORD Result = TSimPhonebook::Load(FPaths.PhonebookFile, Entries);
@@ -255,6 +265,14 @@ DWORD TSimProvider::EndConnections(const std::function<bool(const TSimConnection
 }
 
 DWORD TSimProvider::HangUp(HRASCONN AHandle) {
+  // A service that refuses to hang up the entry (as one without the
+  // permission to does) leaves the line up.
+  TSimConnection Listed;
+  int64_t Now = 0;
+  TSimEntry Entry;
+  if (FindListed(FStore, AHandle, Listed, Now) == ERROR_SUCCESS &&
+      FindEntry(Listed.EntryName, Entry) == ERROR_SUCCESS && Entry.HangUpErrorCode != 0)
+    return Entry.HangUpErrorCode;
   const DWORD Result = EndConnections(
       [AHandle](const TSimConnection& AConnection) { return AConnection.Handle == AHandle; },
       ERROR_USER_DISCONNECTION);

@@ -15,6 +15,7 @@
 // makes it repeat the previous one.
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -24,6 +25,7 @@
 #include "RasProvider.h"
 #include "SimPhonebook.h"
 #include "SimState.h"
+#include "TSimWatcher.h"
 
 namespace dravik::ras {
 
@@ -58,6 +60,7 @@ class TSimProvider : public RasProvider {
   DWORD FailNextDial(const std::string& AEntryName, DWORD ACode) override;
   DWORD RepeatNextAddress(const std::string& AEntryName) override;
   DWORD AddConnected(const std::string& AEntryName, DWORD ACount) override;
+  DWORD WatchChanges() override;
 
  private:
   DWORD FindEntry(const std::string& AName, TSimEntry& AEntry);
@@ -73,6 +76,8 @@ class TSimProvider : public RasProvider {
 
   TRasPaths FPaths;
   TSimStore FStore;
+  std::mutex FWatchLock;
+  std::unique_ptr<TSimWatcher> FWatcher;
   std::mutex FRandomLock;
   std::mt19937 FRandom;
 };
