@@ -73,10 +73,10 @@ class TRestoreWatcher : public QObject {
   TMenuItem* FHide;
 };
 
-TMenuItem* NewItem(TComponent* AOwner, const char* AName, const char* ACaption, bool AEnabled) {
+TMenuItem* NewItem(TComponent* AOwner, const char* AName, const QString& ACaption, bool AEnabled) {
   auto* Item = new TMenuItem(AOwner);
   Item->SetName(AName);
-  Item->SetCaption(ACaption);
+  Item->SetCaption(ACaption.toStdString());
   Item->SetEnabled(AEnabled);
   return Item;
 }
@@ -89,11 +89,11 @@ TMenuItem* NewItem(TComponent* AOwner, const char* AName, const char* ACaption, 
 void TForm1::CreateTrayComponents() {
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->SetName("PopupMenu1");
-  N1 = NewItem(this, "N1", "显示主窗口", false);
+  N1 = NewItem(this, "N1", tr("显示主窗口"), false);
   N1->OnClick.Bind(this, &TForm1::N1Click);
-  N2 = NewItem(this, "N2", "最小化显示", true);
+  N2 = NewItem(this, "N2", tr("最小化显示"), true);
   N2->OnClick.Bind(this, &TForm1::N2Click);
-  N3 = NewItem(this, "N3", "登陆Dravik网", true);
+  N3 = NewItem(this, "N3", tr("登陆Dravik网"), true);
   N3->OnClick.Bind(this, &TForm1::N3Click);
   PopupMenu1->Add(N1);
   PopupMenu1->Add(N2);
