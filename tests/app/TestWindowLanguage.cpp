@@ -58,13 +58,6 @@ class TLanguageVariables {
   QList<bool> FWasSet;
 };
 
-// Chinese characters and the full-width forms of Chinese punctuation.
-bool HasChinese(const QString& AText) {
-  static const QRegularExpression Chinese(
-      QStringLiteral("[\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
-  return AText.contains(Chinese);
-}
-
 // Every text the windows show, each as "name: text": the controls' captions,
 // the status bars, the window titles and the tray menu's items.
 QStringList ShownTexts(TForm1& AForm, TAboutBox& AAbout) {

@@ -51,33 +51,38 @@ pid_t TXDisplay::Spawn(const QStringList& AArguments) {
   return Failed == 0 ? Process : -1;
 }
 
-bool TXDisplay::Start(int AWidth, int AHeight) {
+pid_t TXDisplay::SpawnReporting(const QStringList& AArguments, QByteArray& ALine) {
   int Report[2];
-  if (pipe(Report) != 0) {
-    FError = "no pipe";
-    return false;
-  }
-  // Only the write end goes to the server.
+  if (pipe(Report) != 0) return -1;
+  // Only the write end goes to the program.
   fcntl(Report[0], F_SETFD, FD_CLOEXEC);
-  FServer = Spawn({"Xvfb", "-displayfd", QString::number(Report[1]), "-screen", "0",
-                   QString("%1x%2x24").arg(AWidth).arg(AHeight), "-nolisten", "tcp"});
+  QStringList Arguments = AArguments;
+  Arguments.replaceInStrings(QStringLiteral("%FD"), QString::number(Report[1]));
+  const pid_t Program = Spawn(Arguments);
   close(Report[1]);
-  if (FServer < 0) {
-    close(Report[0]);
-    FError = "Xvfb cannot be started";
-    return false;
-  }
-  QByteArray Number;
+  ALine.clear();
   QElapsedTimer Waited;
   Waited.start();
-  while (!Number.endsWith('\n') && Waited.elapsed() < 20000) {
+  while (Program > 0 && !ALine.endsWith('\n') && Waited.elapsed() < 20000 && ALine.size() < 4096) {
     pollfd Wait{Report[0], POLLIN, 0};
     if (poll(&Wait, 1, 200) <= 0) continue;
     char Byte;
     if (read(Report[0], &Byte, 1) != 1) break;
-    Number += Byte;
+    ALine += Byte;
   }
   close(Report[0]);
+  return Program;
+}
+
+bool TXDisplay::Start(int AWidth, int AHeight) {
+  QByteArray Number;
+  FServer = SpawnReporting({"Xvfb", "-displayfd", "%FD", "-screen", "0",
+                            QString("%1x%2x24").arg(AWidth).arg(AHeight), "-nolisten", "tcp"},
+                           Number);
+  if (FServer < 0) {
+    FError = "Xvfb cannot be started";
+    return false;
+  }
   bool IsNumber = false;
   Number.trimmed().toInt(&IsNumber);
   if (!Number.endsWith('\n') || !IsNumber || Number.size() > 8) {
@@ -86,6 +91,23 @@ bool TXDisplay::Start(int AWidth, int AHeight) {
   }
   FDisplay = ":" + Number.trimmed();
   qputenv("DISPLAY", FDisplay);
+  return true;
+}
+
+bool TXDisplay::StartSessionBus() {
+  QByteArray Address;
+  const pid_t Bus =
+      SpawnReporting({"dbus-daemon", "--session", "--nofork", "--print-address=%FD"}, Address);
+  if (Bus < 0) {
+    FError = "dbus-daemon cannot be started";
+    return false;
+  }
+  FPrograms.push_back(Bus);
+  if (!Address.endsWith('\n') || !Address.startsWith("unix:")) {
+    FError = "dbus-daemon reported no address";
+    return false;
+  }
+  qputenv("DBUS_SESSION_BUS_ADDRESS", Address.trimmed());
   return true;
 }
 
