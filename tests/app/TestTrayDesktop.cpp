@@ -67,14 +67,6 @@ bool ClickIcon(int AButton) {
                          "click", QString::number(AButton)});
 }
 
-void Shot(const QString& AName) {
-  const QByteArray Folder = qgetenv("DRAVIK_SHOT_DIR");
-  if (Folder.isEmpty()) return;
-  const QString File = QString::fromLocal8Bit(Folder) + '/' + AName;
-  if (!QGuiApplication::primaryScreen()->grabWindow(0).save(File))
-    qWarning("cannot save %s", qPrintable(File));
-}
-
 }  // namespace
 
 class TestTrayDesktop : public QObject {
@@ -114,7 +106,7 @@ class TestTrayDesktop : public QObject {
     if (FTrayHost) {
       QTRY_VERIFY_WITH_TIMEOUT(TrayIcon() != nullptr && !TrayIcon()->geometry().isEmpty(), 10000);
       QTest::qWait(300);
-      Shot("window-and-tray.png");
+      TXDisplay::Shot("window-and-tray.png");
     }
     QVERIFY(Run("xdotool", {"windowminimize", QString::number(Form.winId())}));
     if (FTrayHost) {
@@ -152,7 +144,7 @@ class TestTrayDesktop : public QObject {
         if (Menu->isVisible())
           for (QAction* Item : Menu->actions())
             Items << Item->text() + (Item->isEnabled() ? "+" : "-");
-        Shot("tray-menu.png");
+        TXDisplay::Shot("tray-menu.png");
         Menu->close();
       });
     });
@@ -191,7 +183,7 @@ class TestTrayDesktop : public QObject {
     QTimer::singleShot(0, [&] {
       QTest::qWait(500);
       WasShown = About.isVisible();
-      Shot("about.png");
+      TXDisplay::Shot("about.png");
       About.SpeedButton1->click();
     });
     QTest::mouseClick(Form.SpeedButton7, Qt::LeftButton);

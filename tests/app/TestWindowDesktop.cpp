@@ -3,6 +3,9 @@
 // AT-SPI's accessibility bus. The splash's pixels are read back from the X
 // server while start-up waits; the status bars are read through AT-SPI, from
 // this process's window and from the program itself, started in English.
+//
+// With DRAVIK_SHOT_DIR set to a folder, a picture of the screen with the
+// English window, its dial failed, is saved there.
 
 #include <QApplication>
 #include <QDir>
@@ -214,6 +217,7 @@ class TestWindowDesktop : public QObject {
                  Changes[Changes.size() - 2] == '-' + Notice;
         }(),
         10000);
+    TXDisplay::Shot("english-window.png");
     Running.terminate();
     QVERIFY(Running.waitForFinished(10000));
   }

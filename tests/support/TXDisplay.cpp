@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <cerrno>
 #include <string>
 
@@ -123,4 +126,12 @@ bool TXDisplay::WindowManagerRunning() {
   Tool.start("xprop", {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"});
   return Tool.waitForFinished(10000) && Tool.exitCode() == 0 &&
          Tool.readAllStandardOutput().contains("window id");
+}
+
+void TXDisplay::Shot(const QString& AName) {
+  const QByteArray Folder = qgetenv("DRAVIK_SHOT_DIR");
+  if (Folder.isEmpty()) return;
+  const QString File = QString::fromLocal8Bit(Folder) + '/' + AName;
+  if (!QGuiApplication::primaryScreen()->grabWindow(0).save(File))
+    qWarning("cannot save %s", qPrintable(File));
 }

@@ -33,6 +33,9 @@ class TXDisplay {
   // Whether a window manager has come up on the display in use and announced
   // itself.
   static bool WindowManagerRunning();
+  // With DRAVIK_SHOT_DIR set to a folder, saves a picture of the whole screen
+  // there under AName, for a person to look at.
+  static void Shot(const QString& AName);
 
   const QByteArray& Display() const { return FDisplay; }
   const QString& Error() const { return FError; }
