@@ -25,6 +25,7 @@
 #include "RasErrorText.h"
 #include "RasProviderName.h"
 #include "TApplication.h"
+#include "TTranslations.h"
 #include "TimeText.h"
 #include "uAboutBox.h"
 
@@ -65,6 +66,12 @@ class TStretchToRight : public QObject {
 
 QString FromSystem(const std::string& AText) { return QString::fromLocal8Bit(AText.c_str()); }
 
+// The dial-up error's short text in the windows' language.
+QString DialErrorText(DWORD AError) {
+  return QString::fromUtf8(TTranslations::English() ? RasErrorTextEnglish(AError)
+                                                    : RasErrorText(AError));
+}
+
 }  // namespace
 
 TForm1::TForm1(const std::string& AExePath, QWidget* AParent)
@@ -81,8 +88,8 @@ TForm1::TForm1(const std::string& AExePath, QWidget* AParent)
   SpeedButton7->setIcon(ButtonPicture(TButtonPicture::About));
   StatusBar1->addWidget(StatusPanel1, 0);
   StatusBar1->addWidget(StatusPanel2, 1);
-  StatusPanel1->setText(QString::fromUtf8(Maker::NameLine));
-  StatusPanel2->setText(QString::fromUtf8(Maker::ContactLine));
+  StatusPanel1->setText(Maker::Text(Maker::NameLine));
+  StatusPanel2->setText(Maker::Text(Maker::ContactLine));
   new TStretchToRight(ip, ClientWidth);
   new TStretchToRight(Edit2, ClientWidth);
   new TStretchToRight(SpinEdit2, ClientWidth);
@@ -148,10 +155,8 @@ void TForm1::ApplyStoredValues() {
   Ras->OnRasDisconnected.Bind(this, &TForm1::RasRasDisconnected);
 }
 
-const QString& TForm1::SimulatedServiceNotice() {
-  static const QString Notice =
-      QStringLiteral("模拟拨号服务：没有驱动真实线路，显示的地址是模拟地址");
-  return Notice;
+QString TForm1::SimulatedServiceNotice() {
+  return tr("模拟拨号服务：没有驱动真实线路，显示的地址是模拟地址");
 }
 
 uint32_t TForm1::IntervalOf(int32_t ASeconds) {
@@ -276,12 +281,11 @@ void TForm1::rasm1Error(TObject*, int AError) {
   if (AError == 0) return;
   // Shown where an unattended cycle needs no answer: no box.
   const QString Entry = FromSystem(rasm1->EntryName());
-  const QString What =
-      Entry.isEmpty() ? QStringLiteral("拨号失败") : QStringLiteral("拨号连接“%1”失败").arg(Entry);
-  FLastDialFailure = QStringLiteral("%1 %2，错误 %3：%4")
+  const QString What = Entry.isEmpty() ? tr("拨号失败") : tr("拨号连接“%1”失败").arg(Entry);
+  FLastDialFailure = tr("%1 %2，错误 %3：%4")
                          .arg(TimeText(), What)
                          .arg(AError)
-                         .arg(QString::fromUtf8(RasErrorText(static_cast<DWORD>(AError))));
+                         .arg(DialErrorText(static_cast<DWORD>(AError)));
   ShowDialStatus();
   // A connection still listed after a failed dial is hung up.
   rasm1->HangUp();

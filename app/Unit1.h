@@ -35,12 +35,12 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
 
   // The non-visual components, under their designed names (the names the
   // stored form and the tests use).
-  TTimer* Timer1 = nullptr;      // hang-up timer: ends the online phase of the cycle
-  TTimer* Timer2 = nullptr;      // redial timer: ends the offline phase of the cycle
-  TRASManager* rasm1 = nullptr;  // the dialler: dials and hangs up the selected entry
-  TRasMonitor* Ras = nullptr;    // the monitor: reports the line going up and down
+  TTimer* Timer1 = nullptr;                    // hang-up timer: ends the online phase of the cycle
+  TTimer* Timer2 = nullptr;                    // redial timer: ends the offline phase of the cycle
+  TRASManager* rasm1 = nullptr;                // the dialler: dials and hangs up the selected entry
+  TRasMonitor* Ras = nullptr;                  // the monitor: reports the line going up and down
   TantTaskbarIcon* antTaskbarIcon1 = nullptr;  // the icon in the notification area
-  TPopupMenu* PopupMenu1 = nullptr;           // the icon's menu: N1, N2, N3
+  TPopupMenu* PopupMenu1 = nullptr;            // the icon's menu: N1, N2, N3
   TMenuItem* N1 = nullptr;
   TMenuItem* N2 = nullptr;
   TMenuItem* N3 = nullptr;
@@ -59,7 +59,7 @@ class TForm1 : public QWidget, public TComponent, public Ui_TForm1 {
   const QString& LastDialFailure() const { return FLastDialFailure; }
   // What StatusBar2 says while it shows no failure and the simulated
   // dial-up service backs the program.
-  static const QString& SimulatedServiceNotice();
+  static QString SimulatedServiceNotice();
 
   // Start-up: reads the settings, fills the entry list, switches the monitor
   // on, shows the address, shows the About window as a splash and arms the

@@ -2,7 +2,12 @@
 // the tray icon and its menu, hiding and showing the window, the mail and
 // home page buttons, the About window and the start-up splash.
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QEventLoop>
+#include <QThread>
+#include <QWindow>
 #include <string>
 
 #include "ButtonPictures.h"
@@ -20,6 +25,28 @@ namespace {
 
 // The splash shows this long while start-up waits.
 constexpr uint64_t SplashMilliseconds = 2000;
+// How long start-up waits at most for the window system to expose the
+// splash: real time, since it is the window system's time and not the
+// program's.
+constexpr qint64 ExposeMilliseconds = 1000;
+
+// Handles the window system's events until AWindow is exposed, or the bound
+// has passed. Neither input nor timers are served: the user's clicks and the
+// program's timers wait for the end of the splash, as they always have.
+void WaitUntilExposed(QWidget& AWindow) {
+  QElapsedTimer Waited;
+  Waited.start();
+  const QEventLoop::ProcessEventsFlags Flags =
+      QEventLoop::ExcludeUserInputEvents | QEventLoop::X11ExcludeTimers;
+  for (;;) {
+    QCoreApplication::processEvents(Flags);
+    const QWindow* Handle = AWindow.windowHandle();
+    if ((Handle != nullptr && Handle->isExposed()) || Waited.elapsed() >= ExposeMilliseconds)
+      return;
+    // The next event is the window system's to send: no need to spin.
+    QThread::msleep(2);
+  }
+}
 
 // Where no notification area exists the window was only minimised: when the
 // user brings it back from the taskbar the menu's items follow.
@@ -46,10 +73,10 @@ class TRestoreWatcher : public QObject {
   TMenuItem* FHide;
 };
 
-TMenuItem* NewItem(TComponent* AOwner, const char* AName, const char* ACaption, bool AEnabled) {
+TMenuItem* NewItem(TComponent* AOwner, const char* AName, const QString& ACaption, bool AEnabled) {
   auto* Item = new TMenuItem(AOwner);
   Item->SetName(AName);
-  Item->SetCaption(ACaption);
+  Item->SetCaption(ACaption.toStdString());
   Item->SetEnabled(AEnabled);
   return Item;
 }
@@ -62,11 +89,11 @@ TMenuItem* NewItem(TComponent* AOwner, const char* AName, const char* ACaption, 
 void TForm1::CreateTrayComponents() {
   PopupMenu1 = new TPopupMenu(this);
   PopupMenu1->SetName("PopupMenu1");
-  N1 = NewItem(this, "N1", "显示主窗口", false);
+  N1 = NewItem(this, "N1", tr("显示主窗口"), false);
   N1->OnClick.Bind(this, &TForm1::N1Click);
-  N2 = NewItem(this, "N2", "最小化显示", true);
+  N2 = NewItem(this, "N2", tr("最小化显示"), true);
   N2->OnClick.Bind(this, &TForm1::N2Click);
-  N3 = NewItem(this, "N3", "登陆Dravik网", true);
+  N3 = NewItem(this, "N3", tr("登陆Dravik网"), true);
   N3->OnClick.Bind(this, &TForm1::N3Click);
   PopupMenu1->Add(N1);
   PopupMenu1->Add(N2);
@@ -133,6 +160,10 @@ void TForm1::SpeedButton7Click(TObject*) {
 void TForm1::ShowSplash() {
   FSplashAboutBox = std::make_unique<TAboutBox>(nullptr);
   FSplashAboutBox->show();
+  // A window system that maps windows asynchronously (X11) draws nothing
+  // into a window before it reports it exposed; the sleep would leave an
+  // empty frame on the screen.
+  WaitUntilExposed(*FSplashAboutBox);
   FSplashAboutBox->repaint();
   TClock::Instance().Sleep(SplashMilliseconds);
   FSplashAboutBox->repaint();

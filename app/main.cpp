@@ -6,6 +6,7 @@
 #include "TApplication.h"
 #include "TDialogs.h"
 #include "TGuiApplication.h"
+#include "TTranslations.h"
 #include "Unit1.h"
 #include "uAboutBox.h"
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   TGuiApplication App(argc, argv);
+  // Before any window: the windows take their texts as they are made.
+  const TTranslations Translations(TTranslations::Chosen());
   // For tests that run the program unattended: every box is answered at once
   // and its text goes to the standard error instead.
   const char* AnswerBoxes = std::getenv("DRAVIK_TEST_ANSWER_BOXES");

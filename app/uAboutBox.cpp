@@ -30,7 +30,7 @@ TAboutBox::TAboutBox(QWidget* AParent) : QDialog(AParent) {
   setFixedSize(OuterWidth - 8, OuterHeight - 27);
   setWindowIcon(WindowPicture());
   UseDesignedFont(this);
-  ProductName->setText(QString::fromUtf8(Maker::NameLine));
+  ProductName->setText(Maker::Text(Maker::NameLine));
   SpeedButton1->setIcon(ButtonPicture(TButtonPicture::Close));
   // A picture that cannot be decoded leaves the control empty; the window
   // opens all the same.

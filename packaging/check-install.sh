@@ -24,7 +24,8 @@ for f in bin/dravik-ras lib/dravik/dravik.bin lib/dravik/librasapi32.so \
   share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
   share/icons/hicolor/scalable/apps/dravik.svg \
   share/man/man1/dravik.1.gz share/man/man1/dravik-ras.1.gz \
-  share/doc/dravik/copyright share/doc/dravik/changelog.gz; do
+  share/doc/dravik/copyright share/doc/dravik/changelog.gz \
+  share/dravik/translations/dravik_zh_CN.qm share/dravik/translations/dravik_en.qm; do
   [[ -e $stage/$f ]] || fail "$f is not installed"
 done
 [[ -L $stage/bin/dravik && $(readlink "$stage/bin/dravik") == ../lib/dravik/dravik.bin ]] ||

@@ -6,12 +6,16 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  # the window's translations (lrelease, lupdate) and Qt's own, for its boxes
+  qt6-l10n-tools qt6-translations-l10n
   libbenchmark-dev
   # Debian's HTTP server package does not pull the WebSockets module its CMake
   # files ask for
   qt6-httpserver-dev qt6-websockets-dev libsqlite3-dev libsystemd-dev systemd
   xvfb xauth
   xdg-utils trayer xdotool openbox x11-utils
+  # the window read through AT-SPI, as a screen reader reads it
+  at-spi2-core gir1.2-atspi-2.0
   libjpeg62-turbo-dev
   fonts-wqy-zenhei
   # installing and packaging: the icon's bitmaps, checks of the installed

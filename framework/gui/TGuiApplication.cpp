@@ -2,6 +2,7 @@
 
 #include "ApplicationEnd.h"
 #include "ErrorHandler.h"
+#include "TAccessibleStatusBar.h"
 #include "TApplication.h"
 #include "TDialogs.h"
 #include "UserMessage.h"
@@ -10,6 +11,7 @@ TGuiApplication::TGuiApplication(int& AArgc, char** AArgv) : QApplication(AArgc,
   SetErrorHandler(&TApplication::ShowException);
   SetUserMessageHandler(
       [](const std::string& AMessage, TMsgDlgType AType) { MessageDlg(AMessage, AType); });
+  TAccessibleStatusBar::Install();
 }
 
 TGuiApplication::~TGuiApplication() {

@@ -52,13 +52,6 @@ QList<quint64> ClientList() {
   return Windows;
 }
 
-// Whether the window manager has come up and announced itself.
-bool WindowManagerRunning() {
-  QByteArray Output;
-  return Run("xprop", {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"}, &Output) &&
-         Output.contains("window id");
-}
-
 bool HasTaskbarEntry(const QWidget& AWindow) { return ClientList().contains(AWindow.winId()); }
 
 QSystemTrayIcon* TrayIcon() {
@@ -72,14 +65,6 @@ bool ClickIcon(int AButton) {
   const QPoint Centre = TrayIcon()->geometry().center();
   return Run("xdotool", {"mousemove", QString::number(Centre.x()), QString::number(Centre.y()),
                          "click", QString::number(AButton)});
-}
-
-void Shot(const QString& AName) {
-  const QByteArray Folder = qgetenv("DRAVIK_SHOT_DIR");
-  if (Folder.isEmpty()) return;
-  const QString File = QString::fromLocal8Bit(Folder) + '/' + AName;
-  if (!QGuiApplication::primaryScreen()->grabWindow(0).save(File))
-    qWarning("cannot save %s", qPrintable(File));
 }
 
 }  // namespace
@@ -105,7 +90,7 @@ class TestTrayDesktop : public QObject {
     QVERIFY(FService.IsValid());
     FService.WritePhonebook(Phonebook);
     Application().SetTitle("【Dravik】 V2.0");
-    QTRY_VERIFY_WITH_TIMEOUT(WindowManagerRunning(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(TXDisplay::WindowManagerRunning(), 20000);
     if (FTrayHost) QTRY_VERIFY_WITH_TIMEOUT(NotificationAreaExists(), 20000);
     QVERIFY(!FTrayHost || TrayIcon() == nullptr);
   }
@@ -121,7 +106,7 @@ class TestTrayDesktop : public QObject {
     if (FTrayHost) {
       QTRY_VERIFY_WITH_TIMEOUT(TrayIcon() != nullptr && !TrayIcon()->geometry().isEmpty(), 10000);
       QTest::qWait(300);
-      Shot("window-and-tray.png");
+      TXDisplay::Shot("window-and-tray.png");
     }
     QVERIFY(Run("xdotool", {"windowminimize", QString::number(Form.winId())}));
     if (FTrayHost) {
@@ -159,7 +144,7 @@ class TestTrayDesktop : public QObject {
         if (Menu->isVisible())
           for (QAction* Item : Menu->actions())
             Items << Item->text() + (Item->isEnabled() ? "+" : "-");
-        Shot("tray-menu.png");
+        TXDisplay::Shot("tray-menu.png");
         Menu->close();
       });
     });
@@ -198,7 +183,7 @@ class TestTrayDesktop : public QObject {
     QTimer::singleShot(0, [&] {
       QTest::qWait(500);
       WasShown = About.isVisible();
-      Shot("about.png");
+      TXDisplay::Shot("about.png");
       About.SpeedButton1->click();
     });
     QTest::mouseClick(Form.SpeedButton7, Qt::LeftButton);

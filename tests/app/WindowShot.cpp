@@ -5,7 +5,8 @@
 //   DRAVIK_RAS_DIR=... DRAVIK_RAS_PROVIDER=sim xvfb-run -a -s "-screen 0 1024x768x24"
 //       window-shot OUT.png [SECONDS] [connect]
 //
-// The settings file is read from and written beside OUT.png (as if the
+// The window speaks the language the program would (LANG=en_US.UTF-8 for
+// English). The settings file is read from and written beside OUT.png (as if the
 // executable were OUT.png's folder/dravik.bin), never beside this program.
 
 #include <QApplication>
@@ -18,6 +19,7 @@
 
 #include "TApplication.h"
 #include "TGuiApplication.h"
+#include "TTranslations.h"
 #include "Unit1.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +28,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   TGuiApplication App(argc, argv);
+  // In the language the program would speak (LANG=en_US.UTF-8 for English).
+  const TTranslations Translations(TTranslations::Chosen());
   const QString Out = QString::fromLocal8Bit(argv[1]);
   const int Seconds = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 3;
   const bool Connect = argc > 3 && QString::fromLocal8Bit(argv[3]) == QStringLiteral("connect");

@@ -8,6 +8,10 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QProcess>
+#include <QScreen>
 #include <cerrno>
 #include <string>
 
@@ -50,33 +54,38 @@ pid_t TXDisplay::Spawn(const QStringList& AArguments) {
   return Failed == 0 ? Process : -1;
 }
 
-bool TXDisplay::Start(int AWidth, int AHeight) {
+pid_t TXDisplay::SpawnReporting(const QStringList& AArguments, QByteArray& ALine) {
   int Report[2];
-  if (pipe(Report) != 0) {
-    FError = "no pipe";
-    return false;
-  }
-  // Only the write end goes to the server.
+  if (pipe(Report) != 0) return -1;
+  // Only the write end goes to the program.
   fcntl(Report[0], F_SETFD, FD_CLOEXEC);
-  FServer = Spawn({"Xvfb", "-displayfd", QString::number(Report[1]), "-screen", "0",
-                   QString("%1x%2x24").arg(AWidth).arg(AHeight), "-nolisten", "tcp"});
+  QStringList Arguments = AArguments;
+  Arguments.replaceInStrings(QStringLiteral("%FD"), QString::number(Report[1]));
+  const pid_t Program = Spawn(Arguments);
   close(Report[1]);
-  if (FServer < 0) {
-    close(Report[0]);
-    FError = "Xvfb cannot be started";
-    return false;
-  }
-  QByteArray Number;
+  ALine.clear();
   QElapsedTimer Waited;
   Waited.start();
-  while (!Number.endsWith('\n') && Waited.elapsed() < 20000) {
+  while (Program > 0 && !ALine.endsWith('\n') && Waited.elapsed() < 20000 && ALine.size() < 4096) {
     pollfd Wait{Report[0], POLLIN, 0};
     if (poll(&Wait, 1, 200) <= 0) continue;
     char Byte;
     if (read(Report[0], &Byte, 1) != 1) break;
-    Number += Byte;
+    ALine += Byte;
   }
   close(Report[0]);
+  return Program;
+}
+
+bool TXDisplay::Start(int AWidth, int AHeight) {
+  QByteArray Number;
+  FServer = SpawnReporting({"Xvfb", "-displayfd", "%FD", "-screen", "0",
+                            QString("%1x%2x24").arg(AWidth).arg(AHeight), "-nolisten", "tcp"},
+                           Number);
+  if (FServer < 0) {
+    FError = "Xvfb cannot be started";
+    return false;
+  }
   bool IsNumber = false;
   Number.trimmed().toInt(&IsNumber);
   if (!Number.endsWith('\n') || !IsNumber || Number.size() > 8) {
@@ -88,9 +97,41 @@ bool TXDisplay::Start(int AWidth, int AHeight) {
   return true;
 }
 
+bool TXDisplay::StartSessionBus() {
+  QByteArray Address;
+  const pid_t Bus =
+      SpawnReporting({"dbus-daemon", "--session", "--nofork", "--print-address=%FD"}, Address);
+  if (Bus < 0) {
+    FError = "dbus-daemon cannot be started";
+    return false;
+  }
+  FPrograms.push_back(Bus);
+  if (!Address.endsWith('\n') || !Address.startsWith("unix:")) {
+    FError = "dbus-daemon reported no address";
+    return false;
+  }
+  qputenv("DBUS_SESSION_BUS_ADDRESS", Address.trimmed());
+  return true;
+}
+
 bool TXDisplay::StartProgram(const QStringList& AArguments) {
   const pid_t Program = Spawn(AArguments);
   if (Program < 0) return false;
   FPrograms.push_back(Program);
   return true;
+}
+
+bool TXDisplay::WindowManagerRunning() {
+  QProcess Tool;
+  Tool.start("xprop", {"-root", "-notype", "_NET_SUPPORTING_WM_CHECK"});
+  return Tool.waitForFinished(10000) && Tool.exitCode() == 0 &&
+         Tool.readAllStandardOutput().contains("window id");
+}
+
+void TXDisplay::Shot(const QString& AName) {
+  const QByteArray Folder = qgetenv("DRAVIK_SHOT_DIR");
+  if (Folder.isEmpty()) return;
+  const QString File = QString::fromLocal8Bit(Folder) + '/' + AName;
+  if (!QGuiApplication::primaryScreen()->grabWindow(0).save(File))
+    qWarning("cannot save %s", qPrintable(File));
 }

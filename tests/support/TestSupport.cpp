@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QRegularExpression>
+
 TModalRecorder& TModalRecorder::Instance() {
   static TModalRecorder Recorder;
   return Recorder;
@@ -55,4 +57,10 @@ std::string RunWithoutWriteAccess(const QString& AFolder,
   }
   ::chmod(Folder.constData(), Before.st_mode & 07777);
   return Result;
+}
+
+bool HasChinese(const QString& AText) {
+  static const QRegularExpression Chinese(
+      QStringLiteral("[\\x{4e00}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+  return AText.contains(Chinese);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QTest>
 #include <functional>
 #include <string>
@@ -41,3 +42,7 @@ class TModalRecorder {
 // parents must be open to that user. Returns what AWork returned.
 std::string RunWithoutWriteAccess(const QString& AFolder,
                                   const std::function<std::string()>& AWork);
+
+// Whether AText holds Chinese: Chinese characters or the full-width forms of
+// Chinese punctuation.
+bool HasChinese(const QString& AText);

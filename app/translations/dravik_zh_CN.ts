@@ -1,0 +1,101 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
+<context>
+    <name>Maker</name>
+    <message>
+        <source>Dravik 开发组</source>
+        <translation>Dravik 开发组</translation>
+    </message>
+    <message>
+        <source>联系: dravik@example.org  主页: https://dravik.example.org/</source>
+        <translation>联系: dravik@example.org  主页: https://dravik.example.org/</translation>
+    </message>
+</context>
+<context>
+    <name>TAboutBox</name>
+    <message>
+        <source>关于本软件</source>
+        <translation>关于本软件</translation>
+    </message>
+</context>
+<context>
+    <name>TForm1</name>
+    <message>
+        <source>连接</source>
+        <translation>连接</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>断开</translation>
+    </message>
+    <message>
+        <source>邮箱</source>
+        <translation>邮箱</translation>
+    </message>
+    <message>
+        <source>主页</source>
+        <translation>主页</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>拨号连接：</source>
+        <translation>拨号连接：</translation>
+    </message>
+    <message>
+        <source>联网IP号：</source>
+        <translation>联网IP号：</translation>
+    </message>
+    <message>
+        <source>用户名称：</source>
+        <translation>用户名称：</translation>
+    </message>
+    <message>
+        <source>用户密码：</source>
+        <translation>用户密码：</translation>
+    </message>
+    <message>
+        <source>开始启动IP定时变换</source>
+        <translation>开始启动IP定时变换</translation>
+    </message>
+    <message>
+        <source>间隔多少秒后挂断</source>
+        <translation>间隔多少秒后挂断</translation>
+    </message>
+    <message>
+        <source>断网多少秒后重连</source>
+        <translation>断网多少秒后重连</translation>
+    </message>
+    <message>
+        <source>模拟拨号服务：没有驱动真实线路，显示的地址是模拟地址</source>
+        <translation>模拟拨号服务：没有驱动真实线路，显示的地址是模拟地址</translation>
+    </message>
+    <message>
+        <source>拨号失败</source>
+        <translation>拨号失败</translation>
+    </message>
+    <message>
+        <source>拨号连接“%1”失败</source>
+        <translation>拨号连接“%1”失败</translation>
+    </message>
+    <message>
+        <source>%1 %2，错误 %3：%4</source>
+        <translation>%1 %2，错误 %3：%4</translation>
+    </message>
+    <message>
+        <source>显示主窗口</source>
+        <translation>显示主窗口</translation>
+    </message>
+    <message>
+        <source>最小化显示</source>
+        <translation>最小化显示</translation>
+    </message>
+    <message>
+        <source>登陆Dravik网</source>
+        <translation>登陆Dravik网</translation>
+    </message>
+</context>
+</TS>
