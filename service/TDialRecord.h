@@ -18,4 +18,6 @@ struct TDialRecord {
   std::string Outcome;
   int ErrorCode = 0;
   std::string Detail;
+  // The line was the simulated dial-up service's, not a real one.
+  bool Simulated = false;
 };

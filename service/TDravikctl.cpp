@@ -99,6 +99,8 @@ void PrintHistory(const QJsonArray& Rows) {
     if (Row.value("error_code").toInt() != 0)
       Error = QString::number(Row.value("error_code").toInt());
     if (!Text(Row, "detail").isEmpty()) Error += (Error.isEmpty() ? "" : " ") + Text(Row, "detail");
+    if (Row.value("simulated").toBool())
+      Error += QString(Error.isEmpty() ? "" : " ") + "(simulated line)";
     std::printf("%-24s %-12s %-15s %-15s %8lld  %s\n", qPrintable(Text(Row, "time")),
                 qPrintable(Text(Row, "outcome")), qPrintable(Text(Row, "line_address")),
                 qPrintable(Text(Row, "public_address")),

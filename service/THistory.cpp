@@ -105,8 +105,13 @@ std::string THistory::Open(const std::string& AFileName) {
       " dial_ms INTEGER NOT NULL,"
       " outcome TEXT NOT NULL,"
       " error_code INTEGER NOT NULL,"
-      " detail TEXT NOT NULL);"
+      " detail TEXT NOT NULL,"
+      " simulated INTEGER NOT NULL DEFAULT 0);"
       "CREATE INDEX IF NOT EXISTS dials_time ON dials(time_ms);");
+  // A history from before rows told a simulated line from a real one gets
+  // the column; its rows were all taken as real ones.
+  if (Problem.empty() && !HasColumn("simulated"))
+    Problem = Exec("ALTER TABLE dials ADD COLUMN simulated INTEGER NOT NULL DEFAULT 0;");
   if (!Problem.empty()) {
     sqlite3_close(FDb);
     FDb = nullptr;
@@ -114,6 +119,13 @@ std::string THistory::Open(const std::string& AFileName) {
   }
   FFileName = AFileName;
   return {};
+}
+
+bool THistory::HasColumn(const char* AName) const {
+  TStatement Columns = Prepare(FDb, "SELECT 1 FROM pragma_table_info('dials') WHERE name = ?");
+  if (!Columns) return false;
+  sqlite3_bind_text(Columns.get(), 1, AName, -1, SQLITE_STATIC);
+  return sqlite3_step(Columns.get()) == SQLITE_ROW;
 }
 
 std::string THistory::QuickCheck(bool& ADamaged) {
@@ -162,8 +174,8 @@ std::string THistory::Add(const TDialRecord& ARecord) {
 std::string THistory::Insert(const TDialRecord& ARecord) {
   TStatement Insert = Prepare(FDb,
                               "INSERT INTO dials (time_ms, entry, line_address, peer_address,"
-                              " public_address, dial_ms, outcome, error_code, detail)"
-                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                              " public_address, dial_ms, outcome, error_code, detail, simulated)"
+                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   if (!Insert) return sqlite3_errmsg(FDb);
   sqlite3_bind_int64(Insert.get(), 1, ARecord.TimeMs);
   Bind(Insert.get(), 2, ARecord.Entry);
@@ -174,6 +186,7 @@ std::string THistory::Insert(const TDialRecord& ARecord) {
   Bind(Insert.get(), 7, ARecord.Outcome);
   sqlite3_bind_int(Insert.get(), 8, ARecord.ErrorCode);
   Bind(Insert.get(), 9, ARecord.Detail);
+  sqlite3_bind_int(Insert.get(), 10, ARecord.Simulated ? 1 : 0);
   if (sqlite3_step(Insert.get()) != SQLITE_DONE) return sqlite3_errmsg(FDb);
   return {};
 }
@@ -191,6 +204,7 @@ TDialRecord ReadRow(sqlite3_stmt* AStatement) {
   Row.Outcome = Column(AStatement, 6);
   Row.ErrorCode = sqlite3_column_int(AStatement, 7);
   Row.Detail = Column(AStatement, 8);
+  Row.Simulated = sqlite3_column_int(AStatement, 10) != 0;
   return Row;
 }
 
@@ -206,7 +220,7 @@ bool THistory::Page(int64_t AFromMs, int64_t AAfterId, int ALimit, std::vector<T
   }
   TStatement Select = Prepare(FDb,
                               "SELECT time_ms, entry, line_address, peer_address, public_address,"
-                              " dial_ms, outcome, error_code, detail, id FROM dials"
+                              " dial_ms, outcome, error_code, detail, id, simulated FROM dials"
                               " WHERE id > ? AND time_ms >= ? ORDER BY id LIMIT ?");
   if (!Select) {
     AProblem = sqlite3_errmsg(FDb);
@@ -239,8 +253,8 @@ std::vector<TDialRecord> THistory::Since(int64_t AFromMs, int ALimit) const {
   if (FDb == nullptr) return Rows;
   TStatement Select = Prepare(FDb,
                               "SELECT * FROM (SELECT time_ms, entry, line_address, peer_address,"
-                              " public_address, dial_ms, outcome, error_code, detail, id"
-                              " FROM dials WHERE time_ms >= ? ORDER BY id DESC LIMIT ?)"
+                              " public_address, dial_ms, outcome, error_code, detail, id,"
+                              " simulated FROM dials WHERE time_ms >= ? ORDER BY id DESC LIMIT ?)"
                               " ORDER BY id");
   if (!Select) return Rows;
   sqlite3_bind_int64(Select.get(), 1, AFromMs);

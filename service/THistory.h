@@ -69,6 +69,7 @@ class THistory {
   // Empty when SQLite's quick check passes; else its first finding
   // (ADamaged) or why it could not run.
   std::string QuickCheck(bool& ADamaged);
+  bool HasColumn(const char* AName) const;
   sqlite3* FDb = nullptr;
   std::string FFileName;
   std::unique_ptr<THistoryWriter> FWriter;

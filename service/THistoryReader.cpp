@@ -29,6 +29,7 @@ QJsonObject THistoryReader::RowJson(const TDialRecord& ARow) {
       {"outcome", QString::fromStdString(ARow.Outcome)},
       {"error_code", ARow.ErrorCode},
       {"detail", QString::fromStdString(ARow.Detail)},
+      {"simulated", ARow.Simulated},
   };
 }
 

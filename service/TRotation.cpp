@@ -336,6 +336,7 @@ void TRotation::Record(const std::string& AOutcome, int AError, const std::strin
   Row.Outcome = AOutcome;
   Row.ErrorCode = AError;
   Row.Detail = ADetail;
+  Row.Simulated = Simulated;
   ++FTurns;
   if (FHistory != nullptr) {
     const std::string Problem = FHistory->Add(Row);

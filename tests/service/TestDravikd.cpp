@@ -119,6 +119,8 @@ class TestDravikd : public QObject {
     for (int I = 0; I < 3; ++I) {
       const QJsonObject Row = Rows[I].toObject();
       QCOMPARE(Row["outcome"].toString(), QString("connected"));
+      // The simulated service was named; every row says it.
+      QCOMPARE(Row["simulated"].toBool(), true);
       const QString Address = Row["line_address"].toString();
       QVERIFY(!Address.isEmpty() && Address != Previous);
       QCOMPARE(Lines[I], QString("first-argument Line %1 %2").arg(Address, Previous));
@@ -128,6 +130,11 @@ class TestDravikd : public QObject {
     const TRun Status = Ctl({"status"});
     QCOMPARE(Status.Exit, 0);
     QVERIFY2(Status.Out.contains("entry:       Line\n"), qPrintable(Status.Out));
+    QVERIFY2(Status.Out.contains("line:        simulated"), qPrintable(Status.Out));
+    const QJsonObject StatusJson =
+        QJsonDocument::fromJson(Ctl({"status", "--json"}).Out.toUtf8()).object();
+    QCOMPARE(StatusJson["simulated"].toBool(), true);
+    QCOMPARE(StatusJson["provider"].toString(), QString("sim"));
     QVERIFY(
         Status.Out.contains(QRegularExpression("phase:       (online|offline|dialling) since ")));
     const TRun Text = Ctl({"history", "--since", "1h"});
@@ -147,6 +154,8 @@ class TestDravikd : public QObject {
     QCOMPARE(Service.exitCode(), 0);
     const QString Log = QString::fromUtf8(Service.readAllStandardError());
     QVERIFY2(Log.contains("<6>stopping\n"), qPrintable(Log));
+    QVERIFY2(Log.startsWith("<4>simulated: the simulated dial-up service is in use"),
+             qPrintable(Log));
     QVERIFY(Log.contains("<6>hook: hook ran\n"));
     QVERIFY(Log.endsWith("<6>stopped\n"));
     // Every dial is a row: completed, or the last one abandoned by the stop.

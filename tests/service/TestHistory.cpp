@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 
 #include "ServiceTestSupport.h"
 #include "THistory.h"
+#include "THistoryReader.h"
 #include "TPlantedFile.h"
 
 namespace {
@@ -58,6 +60,35 @@ class TestHistory : public QObject {
     QCOMPARE(Rows[1].Outcome, std::string("failed"));
     QCOMPARE(Rows[1].ErrorCode, 678);
     QCOMPARE(Rows[1].Detail, Failed.Detail);
+  }
+
+  // A row of the simulated line says so; a history made before rows could
+  // say it gets the column, its rows taken as real ones.
+  void SimulatedRows() {
+    {
+      sqlite3* Db = nullptr;
+      QCOMPARE(sqlite3_open(File().c_str(), &Db), SQLITE_OK);
+      QCOMPARE(sqlite3_exec(Db,
+                            "CREATE TABLE dials (id INTEGER PRIMARY KEY, time_ms INTEGER NOT NULL,"
+                            " entry TEXT NOT NULL, line_address TEXT NOT NULL, peer_address TEXT"
+                            " NOT NULL, public_address TEXT NOT NULL, dial_ms INTEGER NOT NULL,"
+                            " outcome TEXT NOT NULL, error_code INTEGER NOT NULL, detail TEXT NOT"
+                            " NULL); INSERT INTO dials VALUES (1, 100, 'Line', '100.64.1.1',"
+                            " '100.64.0.1', '', 5, 'connected', 0, '');",
+                            nullptr, nullptr, nullptr),
+               SQLITE_OK);
+      sqlite3_close(Db);
+    }
+    THistory History;
+    QCOMPARE(History.Open(File()), std::string());
+    TDialRecord Simulated = Row(200, "100.64.1.2");
+    Simulated.Simulated = true;
+    QCOMPARE(History.Add(Simulated), std::string());
+    const auto Rows = History.Since(0, 10);
+    QCOMPARE(Rows.size(), size_t(2));
+    QCOMPARE(Rows[0].Simulated, false);
+    QCOMPARE(Rows[1].Simulated, true);
+    QCOMPARE(THistoryReader::RowJson(Rows[1])["simulated"].toBool(), true);
   }
 
   // Since filters by time; the limit keeps the latest rows, oldest first.
