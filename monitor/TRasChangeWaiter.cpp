@@ -36,9 +36,14 @@ void TRasChangeWaiter::Wait() {
   for (;;) {
     const DWORD Result = WaitForMultipleObjects(2, Handles, 0, INFINITE);
     if (Result != WAIT_OBJECT_0 + 1) return;
+    // Posted under a lock that the delivery takes before it reads anything
+    // of the post, so that tools which cannot see into the toolkit's own
+    // hand-over (the thread sanitizer) see the order too.
+    std::lock_guard<std::mutex> Guard(FPostLock);
     QMetaObject::invokeMethod(
         FReceiver.get(),
         [this] {
+          { std::lock_guard<std::mutex> Posted(FPostLock); }
           if (OnChanged) OnChanged();
         },
         Qt::QueuedConnection);

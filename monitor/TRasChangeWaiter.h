@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "Windows.h"
@@ -34,6 +35,7 @@ class TRasChangeWaiter {
 
   HANDLE FChanged = nullptr;
   HANDLE FStop = nullptr;
+  std::mutex FPostLock;
   std::unique_ptr<QObject> FReceiver;
   std::thread FThread;
 };

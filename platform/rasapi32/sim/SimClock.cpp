@@ -14,7 +14,9 @@ int64_t SimNowNs() {
 }
 
 const std::string& SimBootId() {
-  static const std::string Id = [] {
+  // Never destroyed: the simulated service's watch thread may read it while
+  // the process ends.
+  static const std::string& Id = *new std::string([] {
     std::ifstream File("/proc/sys/kernel/random/boot_id");
     std::string Text;
     std::getline(File, Text);
@@ -24,7 +26,7 @@ const std::string& SimBootId() {
       if (std::isalnum(static_cast<unsigned char>(Char)) || Char == '-') Word += Char;
     }
     return Word.empty() ? std::string("unknown") : Word;
-  }();
+  }());
   return Id;
 }
 
