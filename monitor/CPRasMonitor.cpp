@@ -177,14 +177,14 @@ void TRasMonitor::PollEntry() {
     FOnline = false;
     OnRasDisconnected(this, FConnectionDetails);
   }
-  if (Own == nullptr) return;
+  // Still up: nothing more to look at.
+  if (Own == nullptr || FOnline) return;
   RASCONNSTATUSA Status;
   std::memset(&Status, 0, sizeof(Status));
   Status.dwSize = sizeof(RASCONNSTATUSA);
   if (CPRasMiniApi::RasGetConnectStatusA == nullptr ||
       CPRasMiniApi::RasGetConnectStatusA(Own->hrasconn, &Status) != 0)
     return;
-  if (FOnline) return;
   std::memset(&FConnectionDetails, 0, sizeof(FConnectionDetails));
   FCurrentHandle = Own->hrasconn;
   const std::string Text = StateText(Status.rasconnstate, Status.dwError);

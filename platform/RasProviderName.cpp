@@ -6,53 +6,49 @@
 
 namespace {
 
-using TDravikRasProviderInfo = DWORD(WINAPI*)(LPSTR, DWORD);
-using TDravikRasErrorAdvice = DWORD(WINAPI*)(DWORD, LPSTR, DWORD);
-using TDravikRasProviderChoice = DWORD(WINAPI*)(LPDWORD, LPSTR, DWORD);
 // What DravikRasProviderChoice answers for the simulated service taken as
 // the fallback.
 constexpr DWORD ChosenAsFallback = 3;
 
+// Calls one of our dial-up library's own calls, looked up at run time (the
+// platform's own library has none of them), with a text buffer of N bytes;
+// the text it wrote when it answered 0, else empty.
+template <size_t N, typename TCall, typename TAsk>
+std::string AskLibrary(const char* AName, TAsk AAsk) {
+  const HMODULE Library = LoadLibraryA("RASAPI32.DLL");
+  if (Library == nullptr) return {};
+  std::string Answer;
+  const auto Call = reinterpret_cast<TCall>(GetProcAddress(Library, AName));
+  char Text[N] = {};
+  if (Call != nullptr && AAsk(Call, Text, static_cast<DWORD>(N)))
+    Answer.assign(Text, strnlen(Text, N));
+  FreeLibrary(Library);
+  return Answer;
+}
+
 }  // namespace
 
 std::string RasProviderName() {
-  // Looked up at run time: the platform's own library has no such call. A
-  // library that no provider can serve answers with why, not a name.
-  const HMODULE Library = LoadLibraryA("RASAPI32.DLL");
-  if (Library == nullptr) return {};
-  std::string Name;
-  const auto Call =
-      reinterpret_cast<TDravikRasProviderInfo>(GetProcAddress(Library, "DravikRasProviderInfo"));
-  char Text[64] = {};
-  if (Call != nullptr && Call(Text, sizeof Text) == ERROR_SUCCESS)
-    Name.assign(Text, strnlen(Text, sizeof Text));
-  FreeLibrary(Library);
-  return Name;
+  // A library that no provider can serve answers with why, not a name.
+  using TCall = DWORD(WINAPI*)(LPSTR, DWORD);
+  return AskLibrary<64, TCall>("DravikRasProviderInfo", [](TCall ACall, LPSTR AText, DWORD ASize) {
+    return ACall(AText, ASize) == ERROR_SUCCESS;
+  });
 }
 
 std::string RasErrorAdvice(DWORD AError) {
-  const HMODULE Library = LoadLibraryA("RASAPI32.DLL");
-  if (Library == nullptr) return {};
-  std::string Advice;
-  const auto Call =
-      reinterpret_cast<TDravikRasErrorAdvice>(GetProcAddress(Library, "DravikRasErrorAdvice"));
-  char Text[512] = {};
-  if (Call != nullptr && Call(AError, Text, sizeof Text) == ERROR_SUCCESS)
-    Advice.assign(Text, strnlen(Text, sizeof Text));
-  FreeLibrary(Library);
-  return Advice;
+  using TCall = DWORD(WINAPI*)(DWORD, LPSTR, DWORD);
+  return AskLibrary<512, TCall>("DravikRasErrorAdvice",
+                                [AError](TCall ACall, LPSTR AText, DWORD ASize) {
+                                  return ACall(AError, AText, ASize) == ERROR_SUCCESS;
+                                });
 }
 
 std::string RasProviderFallback() {
-  const HMODULE Library = LoadLibraryA("RASAPI32.DLL");
-  if (Library == nullptr) return {};
-  std::string LookedFor;
-  const auto Call = reinterpret_cast<TDravikRasProviderChoice>(
-      GetProcAddress(Library, "DravikRasProviderChoice"));
-  DWORD How = 0;
-  char Text[512] = {};
-  if (Call != nullptr && Call(&How, Text, sizeof Text) == ERROR_SUCCESS && How == ChosenAsFallback)
-    LookedFor.assign(Text, strnlen(Text, sizeof Text));
-  FreeLibrary(Library);
-  return LookedFor;
+  using TCall = DWORD(WINAPI*)(LPDWORD, LPSTR, DWORD);
+  return AskLibrary<512, TCall>(
+      "DravikRasProviderChoice", [](TCall ACall, LPSTR AText, DWORD ASize) {
+        DWORD How = 0;
+        return ACall(&How, AText, ASize) == ERROR_SUCCESS && How == ChosenAsFallback;
+      });
 }

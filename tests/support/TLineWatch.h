@@ -15,9 +15,6 @@
 #include "Ras.h"
 #include "SyncObjects.h"
 
-// Watches the line in a thread of its own, through the library's change
-// notification: the wall time at which the entry was first seen connected
-// after each time it was seen without a connection.
 class TLineWatch {
  public:
   explicit TLineWatch(std::string AEntry) : FEntry(std::move(AEntry)) {
