@@ -11,10 +11,7 @@ seconds=${1:-300}
 build=${2:-$root/build-fuzz}
 [[ "$seconds" =~ ^[1-9][0-9]*$ ]] || { echo "seconds must be a whole number above 0" >&2; exit 2; }
 
-"$root/scripts/install-deps.sh"
-CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DDRAVIK_FUZZ=ON \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build" -j"$(nproc)"
+CC=clang CXX=clang++ "$root/scripts/build.sh" "$build" -DDRAVIK_FUZZ=ON
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

@@ -5,6 +5,8 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
+  # keeps compiled objects across the build flavours and fresh clones
+  ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   # the window's translations (lrelease, lupdate) and Qt's own, for its boxes
   qt6-l10n-tools qt6-translations-l10n
