@@ -138,8 +138,14 @@ class TestControlServer : public QObject {
     QCOMPARE(Status.Body["phase"].toString(), QString("online"));
     QCOMPARE(Status.Body["address"].toString().toStdString(), FRotation->Status().Address);
     QVERIFY(!Status.Body["address"].toString().isEmpty());
-    QCOMPARE(Status.Body["last_error"].toString(), QString());
-    const int Next = Status.Body["seconds_to_next_step"].toInt();
+    QVERIFY(Status.Body["last_error"].isNull());
+    QCOMPARE(Status.Body["waiting_for"].toString(), QString("online time"));
+    QCOMPARE(Status.Body["previous_address"].toString().toStdString(),
+             FRotation->Status().PreviousAddress);
+    QVERIFY(!Status.Body["previous_address"].toString().isEmpty());
+    QCOMPARE(Status.Body["dials"].toInt(), 2);
+    QCOMPARE(Status.Body["rotations"].toInt(), 2);
+    const int Next = Status.Body["next_step_seconds"].toInt();
     QVERIFY2(Next >= 49 && Next <= 51, qPrintable(QString::number(Next)));
     QVERIFY(QDateTime::fromString(Status.Body["since"].toString(), Qt::ISODateWithMs).isValid());
 
@@ -154,6 +160,11 @@ class TestControlServer : public QObject {
     QCOMPARE(Ask("GET", QString("/history?since=%1").arg(SecondAt)).Body["rows"].toArray().size(),
              1);
     QCOMPARE(Ask("GET", "/history?limit=1").Body["rows"].toArray().size(), 1);
+    // The latest row alone.
+    const QJsonArray Last = Ask("GET", "/history?last=1").Body["rows"].toArray();
+    QCOMPARE(Last.size(), 1);
+    QCOMPARE(Last[0].toObject()["time_ms"].toVariant().toLongLong(), SecondAt);
+    QCOMPARE(Ask("GET", "/history?last=1&after=3").Status, 400);
     QCOMPARE(Ask("GET", "/history?since=yesterday").Status, 400);
     QCOMPARE(Ask("GET", "/history?limit=0").Status, 400);
   }
@@ -168,7 +179,7 @@ class TestControlServer : public QObject {
     QCOMPARE(Ask("GET", "/status/extra").Status, 404);
   }
 
-  // A rotate during a dial is refused: the dial's address is the rotation.
+  // A rotate during a dial is the rotation already on its way.
   // Pause keeps the line; rotate while paused is refused; resume goes on.
   void RotatePauseResume() {
     // A dial long enough for a request to meet it on its way.
@@ -177,8 +188,8 @@ class TestControlServer : public QObject {
     QVERIFY(FRotation->Start(Problem));
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);
     const TAnswer During = Ask("POST", "/rotate");
-    QCOMPARE(During.Status, 409);
-    QVERIFY(During.Body["error"].toString().contains("dial is on its way"));
+    QCOMPARE(During.Status, 200);
+    QCOMPARE(During.Body["result"].toString(), QString("already rotating"));
     QVERIFY(WaitRows(1));
     const QString First = Ask("GET", "/status").Body["address"].toString();
 

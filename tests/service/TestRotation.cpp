@@ -242,11 +242,17 @@ class TestRotation : public QObject {
     QCOMPARE(DravikRasDropEntry("Line"), DWORD(0));
     // The library tells of the drop in real time, from its own thread.
     QTRY_VERIFY_WITH_TIMEOUT(FRotation->Phase() == TRotation::TPhase::Offline, 5000);
-    QVERIFY(WaitRows(2));
-    const uint64_t After = FRows[1].At - DroppedAt;
+    // The drop is a row of its own, with the address that went.
+    QVERIFY(WaitRows(3));
+    QCOMPARE(FRows[1].Record.Outcome, std::string("dropped"));
+    QCOMPARE(FRows[1].Record.LineAddress, FRows[0].Record.LineAddress);
+    QCOMPARE(FRows[1].Record.DialMs, int64_t(0));
+    QVERIFY(FRows[1].At - DroppedAt < 1000);
+    const uint64_t After = FRows[2].At - DroppedAt;
     QVERIFY2(After >= 5000 && After <= 6000, qPrintable(QString::number(After)));
-    QCOMPARE(FRows[1].Record.Outcome, std::string("connected"));
+    QCOMPARE(FRows[2].Record.Outcome, std::string("connected"));
     QVERIFY(FLogLines.filter("dropped while online").size() == 1);
+    QCOMPARE(FRotation->Metrics().Drops, uint64_t(1));
   }
 
   // Pause keeps the line as it is and stops the turns; resume gives a fresh
@@ -256,7 +262,7 @@ class TestRotation : public QObject {
     StartRotation();
     // The first dial is on its way until the monitor sees the line up.
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);
-    QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Busy);
+    QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Already);
     QVERIFY(WaitRows(1));
     QCOMPARE(FRotation->Pause(), TRotation::TRequest::Done);
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Paused);
@@ -270,9 +276,13 @@ class TestRotation : public QObject {
     QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Done);
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Offline);
     QVERIFY(!LineConnected());
+    // A second request during the offline wait is the same rotation: the
+    // wait is not cut short.
+    QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Already);
+    QCOMPARE(FRotation->Phase(), TRotation::TPhase::Offline);
     const uint64_t RotatedAt = TClock::Instance().Now();
     QVERIFY(WaitRows(2));
-    QVERIFY(FRows[1].At - RotatedAt <= 6000);
+    QVERIFY(FRows[1].At - RotatedAt >= 5000 && FRows[1].At - RotatedAt <= 6000);
     QVERIFY(FRows[1].Record.LineAddress != FRows[0].Record.LineAddress);
     // Paused while offline, resumed: dials at once.
     QVERIFY(AdvanceUntil([&] { return FRotation->Phase() == TRotation::TPhase::Offline; }, 70000));
