@@ -1,6 +1,7 @@
 #include "TMetricsPage.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -10,10 +11,14 @@ constexpr TPhase AllPhases[] = {TPhase::Idle,   TPhase::Dialling, TPhase::Checki
                                 TPhase::Online, TPhase::Offline,  TPhase::RetryWait,
                                 TPhase::Paused, TPhase::Stopped};
 
-// Prometheus' float form: integers without a fraction, others as %g does.
+// The shortest text that reads back as the same number (200.6, not
+// 200.59999999999999); integers without a fraction.
 std::string Number(double AValue) {
   char Text[32];
-  std::snprintf(Text, sizeof Text, "%.17g", AValue);
+  for (int Digits = 15; Digits <= 17; ++Digits) {
+    std::snprintf(Text, sizeof Text, "%.*g", Digits, AValue);
+    if (std::strtod(Text, nullptr) == AValue) break;
+  }
   return Text;
 }
 

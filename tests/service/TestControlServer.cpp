@@ -15,6 +15,7 @@
 #include "ServiceTestSupport.h"
 #include "TControlServer.h"
 #include "THistory.h"
+#include "TMetricsPage.h"
 #include "TRotation.h"
 #include "TServiceLog.h"
 #include "TSimServiceDir.h"
@@ -28,6 +29,7 @@ struct TAnswer {
   QJsonObject Body;
   QByteArray Raw;
   QByteArray Authenticate;
+  QByteArray ContentType;
 };
 
 }  // namespace
@@ -59,6 +61,7 @@ class TestControlServer : public QObject {
     Answer.Raw = Reply->readAll();
     Answer.Body = QJsonDocument::fromJson(Answer.Raw).object();
     Answer.Authenticate = Reply->rawHeader("WWW-Authenticate");
+    Answer.ContentType = Reply->rawHeader("Content-Type");
     Reply->deleteLater();
     return Answer;
   }
@@ -108,6 +111,7 @@ class TestControlServer : public QObject {
     QTest::newRow("basic scheme") << QByteArray("GET") << "/status"
                                   << QByteArray("Basic dXNlcjpwYXNz");
     QTest::newRow("unknown path, no token") << QByteArray("GET") << "/secret" << QByteArray();
+    QTest::newRow("metrics, no token") << QByteArray("GET") << "/metrics" << QByteArray();
   }
   void TokenMissingOrWrong() {
     QFETCH(QByteArray, Method);
@@ -166,7 +170,42 @@ class TestControlServer : public QObject {
     QCOMPARE(Last[0].toObject()["time_ms"].toVariant().toLongLong(), SecondAt);
     QCOMPARE(Ask("GET", "/history?last=1&after=3").Status, 400);
     QCOMPARE(Ask("GET", "/history?since=yesterday").Status, 400);
+
+    const TAnswer Metrics = Ask("GET", "/metrics");
+    QCOMPARE(Metrics.Status, 200);
+    QVERIFY(Metrics.ContentType.startsWith("text/plain; version=0.0.4"));
+    QVERIFY(Metrics.Raw.contains("\ndravik_phase{phase=\"online\"} 1\n"));
+    QVERIFY(Metrics.Raw.contains("\ndravik_turns_total{result=\"rotated\"} 2\n"));
     QCOMPARE(Ask("GET", "/history?limit=0").Status, 400);
+  }
+
+  // The page as Prometheus reads it: label values escaped, a histogram's
+  // buckets counted up to +Inf, failures by their code, and no age before
+  // the first new address.
+  void MetricsPageText() {
+    TRotation::TStatus Status;
+    Status.Entry = "Line \"2\"\\x";
+    Status.Provider = "networkmanager";
+    Status.Phase = TRotation::TPhase::RetryWait;
+    TRotationMetrics Metrics;
+    Metrics.DialFailuresByCode[691] = 3;
+    for (const double Seconds : {0.3, 0.3, 200.0}) Metrics.DialSeconds.Observe(Seconds);
+    std::string Page = MetricsPage(Status, Metrics, 5000);
+    for (const char* Line :
+         {"dravik_info{entry=\"Line "
+          "\\\"2\\\"\\\\x\",provider=\"networkmanager\",simulated=\"false\"} 1",
+          "dravik_phase{phase=\"retry-wait\"} 1", "dravik_phase{phase=\"online\"} 0",
+          "dravik_dial_failures_total{code=\"691\"} 3",
+          "dravik_dial_duration_seconds_bucket{le=\"0.25\"} 0",
+          "dravik_dial_duration_seconds_bucket{le=\"0.5\"} 2",
+          "dravik_dial_duration_seconds_bucket{le=\"120\"} 2",
+          "dravik_dial_duration_seconds_bucket{le=\"+Inf\"} 3",
+          "dravik_dial_duration_seconds_count 3", "dravik_dial_duration_seconds_sum 200.6"})
+      QVERIFY2(Page.find(std::string("\n") + Line + "\n") != std::string::npos, Line);
+    QVERIFY(Page.find("dravik_seconds_since_new_address") == std::string::npos);
+    Metrics.LastNewAddressMs = 2000;
+    Page = MetricsPage(Status, Metrics, 5000);
+    QVERIFY(Page.find("\ndravik_seconds_since_new_address 3\n") != std::string::npos);
   }
 
   void WrongMethodOrPath() {

@@ -293,6 +293,49 @@ class TestRotation : public QObject {
     QVERIFY(WaitRows(3, 1000));
   }
 
+  // The status in each phase: the address only while the line is up, the
+  // last one beside it, what the wait is for, and a next step only where a
+  // step is timed (a dial's own time limit is none).
+  void StatusInEachPhase_data() {
+    QTest::addColumn<int>("Phase");
+    QTest::addColumn<bool>("Up");
+    QTest::addColumn<QString>("WaitingFor");
+    QTest::addColumn<bool>("Timed");
+    using P = TRotation::TPhase;
+    QTest::newRow("dialling") << int(P::Dialling) << false << "dial" << false;
+    QTest::newRow("online") << int(P::Online) << true << "online time" << true;
+    QTest::newRow("offline") << int(P::Offline) << false << "offline time" << true;
+    QTest::newRow("retry wait") << int(P::RetryWait) << false << "retry after a failure" << true;
+    QTest::newRow("paused") << int(P::Paused) << true << "resume" << false;
+  }
+  void StatusInEachPhase() {
+    QFETCH(int, Phase);
+    QFETCH(bool, Up);
+    QFETCH(QString, WaitingFor);
+    QFETCH(bool, Timed);
+    DriveTo(static_cast<TRotation::TPhase>(Phase));
+    const TRotation::TStatus Status = FRotation->Status();
+    QCOMPARE(QString::fromStdString(Status.WaitingFor), WaitingFor);
+    QCOMPARE(Status.NextStepMs >= 0, Timed);
+    QCOMPARE(Status.UpSinceMs >= 0, Up);
+    // A dial on its way may have its line listed before the rotation sees it.
+    if (Phase != int(TRotation::TPhase::Dialling)) QCOMPARE(LineConnected(), Up);
+    const std::string Last = FRows.empty() ? std::string() : FRows.back().Record.LineAddress;
+    if (Up) {
+      QCOMPARE(Status.Address, Last);
+      QVERIFY(!Status.Address.empty());
+      QCOMPARE(Status.PreviousAddress, std::string());
+    } else {
+      QCOMPARE(Status.Address, std::string());
+      QCOMPARE(Status.PreviousAddress, Last);
+    }
+    const bool Failed = Phase == int(TRotation::TPhase::RetryWait);
+    QCOMPARE(Status.LastErrorCode, Failed ? 678 : 0);
+    QCOMPARE(Status.Failures, uint64_t(Failed ? 1 : 0));
+    QCOMPARE(Status.LastError.empty(), !Failed);
+    QCOMPARE(Status.Dials, uint64_t(1));
+  }
+
   // Stopping ends at once in every phase: a dial on its way is abandoned
   // and recorded so; the line stays as it is unless the configuration asks
   // for a hang-up.
