@@ -372,9 +372,11 @@ int RunDravikctl(int argc, char** argv) {
   std::string Token;
   Problem = LoadControlToken(TokenFile, false, Token);
   if (!Problem.empty()) {
-    const std::string Said = "control token: " + Problem + " (the dravikd reading " +
-                             Options.ConfigFile + " keeps it there; its token-file key names " +
-                             "another file)";
+    const std::string Said =
+        "control token: " + Problem +
+        (Config.TokenFile.empty() ? " (where the dravikd reading " + Options.ConfigFile +
+                                        " keeps it; a token-file key there names another file)"
+                                  : " (named by the token-file key of " + Options.ConfigFile + ")");
     // The history can do without the service.
     if (!History) return Fail(ExitUnreachable, Said);
     std::fprintf(stderr, "dravikctl: %s\n", Said.c_str());

@@ -63,7 +63,7 @@ class TestHistory : public QObject {
   }
 
   // A row of the simulated line says so; a history made before rows could
-  // say it gets the column, its rows taken as real ones.
+  // say it reads as real rows, and gets the column once written to.
   void SimulatedRows() {
     {
       sqlite3* Db = nullptr;
@@ -78,6 +78,19 @@ class TestHistory : public QObject {
                             nullptr, nullptr, nullptr),
                SQLITE_OK);
       sqlite3_close(Db);
+    }
+    {
+      // Read as it is (dravikctl with the service stopped): nothing added.
+      THistory Reading;
+      QCOMPARE(Reading.OpenForReading(File()), std::string());
+      std::vector<TDialRecord> Rows;
+      int64_t Next = -1;
+      std::string Problem;
+      QVERIFY2(Reading.Page(0, 0, 10, Rows, Next, Problem), Problem.c_str());
+      QCOMPARE(Rows.size(), size_t(1));
+      QCOMPARE(Rows[0].Simulated, false);
+      QVERIFY2(Reading.Latest(0, 1, Rows, Problem), Problem.c_str());
+      QCOMPARE(Rows[0].LineAddress, std::string("100.64.1.1"));
     }
     THistory History;
     QCOMPARE(History.Open(File()), std::string());
