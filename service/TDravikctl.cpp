@@ -185,7 +185,7 @@ void PrintStatus(const QJsonObject& AStatus) {
     if (Next.isDouble()) Waiting += QString(", next step in %1 s").arg(Next.toInteger());
     std::printf("waiting for: %s\n", qPrintable(Waiting));
   }
-  std::printf("dials:       %lld (%lld new addresses, %lld failures)\n",
+  std::printf("dials:       %lld (new addresses: %lld, failures: %lld)\n",
               static_cast<long long>(AStatus.value("dials").toInteger()),
               static_cast<long long>(AStatus.value("rotations").toInteger()),
               static_cast<long long>(AStatus.value("failures").toInteger()));
