@@ -49,6 +49,9 @@ struct TServiceConfig {
 std::string ParseServiceConfig(const std::string& AFileName, const std::string& AText,
                                TServiceConfig& AConfig);
 
+// Every key the file may hold, in byte order.
+std::vector<std::string> ServiceConfigKeys();
+
 // The warning owed when the control interface listens beyond this machine,
 // else empty.
 std::string RemoteListenWarning(const TServiceConfig& AConfig);
