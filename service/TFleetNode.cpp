@@ -144,7 +144,7 @@ void TFleetNode::Leave() {
 void TFleetNode::AskSlot() {
   const bool Sent =
       FLink->Command({"EVAL", TakeSlot, "0", FConfig.Prefix, FConfig.Node,
-                      std::to_string(FConfig.MaxOffline), std::to_string(SlotSeconds())},
+                      std::to_string(FConfig.MaxOffline), std::to_string(SlotSeconds)},
                      [this](redisReply* AReply) {
                        if (AReply == nullptr || AReply->type != REDIS_REPLY_INTEGER) {
                          FGate.Answered(TFleetGate::TAnswer::NoAnswer);
@@ -160,6 +160,9 @@ void TFleetNode::Beat() {
   if (!FLink->Ready()) return;
   if (FListed)
     FLink->Command({"EXPIRE", Key("node:" + FConfig.Node), std::to_string(HeartbeatSeconds())});
+  if (FGate.HoldsSlot())
+    FLink->Command({"EVAL", TakeSlot, "0", FConfig.Prefix, FConfig.Node,
+                    std::to_string(FConfig.MaxOffline), std::to_string(SlotSeconds)});
   FLink->Command({"EVAL", Sweep, "0", FConfig.Prefix});
 }
 

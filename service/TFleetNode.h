@@ -28,8 +28,9 @@ class TFleetNode : public QObject {
 
   // The heartbeat key's time to live: a little over the online time.
   int HeartbeatSeconds() const { return FOnlineSeconds + 5; }
-  // A slot's lifetime: time enough to drain, hang up and dial.
-  int SlotSeconds() const { return FConfig.DrainSeconds + FOfflineSeconds + 60; }
+  // A slot's lifetime: renewed at every heartbeat while the node holds it,
+  // so that a node that died frees it within this time.
+  static constexpr int SlotSeconds = 10;
 
  private:
   void Settled(const TRotation::TStatus& AStatus);
