@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -146,7 +147,8 @@ class TestFleet : public QObject {
   QTemporaryDir FWork;
 
   // A node's folder: its simulated service, configuration and state.
-  std::unique_ptr<TNode> MakeNode(const QString& AName, const QByteArray& AFleet) {
+  std::unique_ptr<TNode> MakeNode(const QString& AName, const QByteArray& AFleet,
+                                  int AOnlineSeconds = 2) {
     auto Node = std::make_unique<TNode>();
     Node->Name = AName;
     Node->Folder = FWork.filePath(AName);
@@ -154,12 +156,12 @@ class TestFleet : public QObject {
     WriteTextFile(Node->Folder + "/ras/phonebook.ini",
                   "[Line]\nUserName=u\nPassword=p\nDialSeconds=0.2\n");
     Node->Config = Node->Folder + "/dravikd.conf";
-    WriteTextFile(Node->Config,
-                  "[dravikd]\nentry = Line\nonline-seconds = 2\n"
-                  "offline-seconds = 1\nlisten = unix:" +
-                      Node->Folder.toUtf8() +
-                      "/control.sock\nstate-dir = " + Node->Folder.toUtf8() +
-                      "/state\n[fleet]\nnode = " + AName.toUtf8() + "\n" + AFleet);
+    WriteTextFile(
+        Node->Config,
+        "[dravikd]\nentry = Line\nonline-seconds = " + QByteArray::number(AOnlineSeconds) +
+            "\noffline-seconds = 1\nlisten = unix:" + Node->Folder.toUtf8() +
+            "/control.sock\nstate-dir = " + Node->Folder.toUtf8() +
+            "/state\n[fleet]\nnode = " + AName.toUtf8() + "\n" + AFleet);
     return Node;
   }
 
@@ -306,6 +308,78 @@ class TestFleet : public QObject {
       QVERIFY2(Log.count("reached again after") == 2, qPrintable(Log));
     }
     redisFree(Subscriber);
+  }
+
+  // Redis on a loopback port with a password: dravikctl lists the nodes and
+  // rotates the one it names, no other; a node and dravikctl with a wrong
+  // password are refused, and say so naming Redis.
+  void PasswordAndControl() {
+    const int Port = FreePort();
+    QVERIFY(Port > 0);
+    QTemporaryDir Folder;
+    TRedis Redis(Folder.path(), Port, "right-horse");
+    QVERIFY(Redis.Start());
+    auto PasswordFile = [&](const QString& AName, const QByteArray& AText) {
+      const QString Path = Folder.filePath(AName);
+      WriteTextFile(Path, AText);
+      QFile::setPermissions(Path, QFile::ReadOwner | QFile::WriteOwner);
+      return Path.toUtf8();
+    };
+    const QByteArray Right = "redis = redis://127.0.0.1:" + QByteArray::number(Port) +
+                             "\npassword-file = " + PasswordFile("right", "right-horse\n") +
+                             "\nprefix = pw\n";
+    const QByteArray Wrong = "redis = redis://127.0.0.1:" + QByteArray::number(Port) +
+                             "\npassword-file = " + PasswordFile("wrong", "wrong-horse\n") +
+                             "\nprefix = pw\n";
+    std::vector<std::unique_ptr<TNode>> Nodes;
+    Nodes.push_back(MakeNode("p1", Right, 600));
+    Nodes.push_back(MakeNode("p2", Right, 600));
+    Nodes.push_back(MakeNode("p3", Wrong, 600));
+    for (auto& Node : Nodes) StartNode(*Node);
+    QTRY_COMPARE_WITH_TIMEOUT(Redis.Hash("pw:nodes").size(), size_t(2), 10000);
+
+    auto Ctl = [](const QString& AConfig, const QStringList& AArgs, QByteArray& AOut,
+                  QByteArray& AErr) {
+      QProcess Tool;
+      Tool.start(DRAVIKCTL, QStringList{"--config", AConfig} + AArgs);
+      if (!Tool.waitForFinished(10000)) return -1;
+      AOut = Tool.readAllStandardOutput();
+      AErr = Tool.readAllStandardError();
+      return Tool.exitCode();
+    };
+    QByteArray Out, Err;
+    QCOMPARE(Ctl(Nodes[0]->Config, {"fleet", "list", "--json"}, Out, Err), 0);
+    const QJsonArray Listed = QJsonDocument::fromJson(Out).array();
+    QCOMPARE(Listed.size(), 2);
+    QCOMPARE(Listed[0].toObject()["node"].toString(), QString("p1"));
+    QCOMPARE(Listed[1].toObject()["node"].toString(), QString("p2"));
+    QCOMPARE(Listed[0].toObject()["turn"].toInteger(), 1);
+    const QString Before = Listed[0].toObject()["address"].toString();
+
+    QCOMPARE(Ctl(Nodes[1]->Config, {"fleet", "rotate", "p1"}, Out, Err), 0);
+    QCOMPARE(Out, QByteArray("rotate sent to 1 node\n"));
+    auto Entry = [&](const char* ANode) {
+      const auto Registry = Redis.Hash("pw:nodes");
+      const auto Found = Registry.find(ANode);
+      if (Found == Registry.end()) return QJsonObject();
+      return QJsonDocument::fromJson(QByteArray::fromStdString(Found->second)).object();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(Entry("p1")["turn"].toInteger(), 2, 10000);
+    QVERIFY(Entry("p1")["address"].toString() != Before);
+    QCOMPARE(Entry("p2")["turn"].toInteger(), 1);
+    QCOMPARE(Ctl(Nodes[1]->Config, {"fleet", "rotate", "nobody"}, Out, Err), 1);
+    QVERIFY2(Err.contains("node nobody does not listen"), Err.constData());
+
+    QCOMPARE(Ctl(Nodes[2]->Config, {"fleet", "list"}, Out, Err), 3);
+    QVERIFY2(Err.contains("Redis at 127.0.0.1:" + QByteArray::number(Port) +
+                          " refused the password of " + Folder.filePath("wrong").toUtf8()),
+             Err.constData());
+    ::kill(static_cast<pid_t>(Nodes[2]->Process->processId()), SIGTERM);
+    QVERIFY(Nodes[2]->Process->waitForFinished(10000));
+    const QByteArray Log = Nodes[2]->Process->readAllStandardError();
+    QVERIFY2(Log.contains("unreachable (commands): Redis refused the password"), Log.constData());
+    // Refused, it rotates on its own all the same.
+    QVERIFY(Nodes[2]->Rotations() >= 1);
   }
 };
 
