@@ -12,30 +12,26 @@
 
 namespace {
 
-// Takes a free slot (or renews the one this node holds) among ARGV[3]:
-// 1..N, or 0 when all are taken. Keys expire on their own.
+// Slots are the members of a sorted set scored by when they lapse: expired
+// ones are dropped first, then this node's is renewed or, with fewer than
+// ARGV[3] held, added. 1: the node holds a slot; 0: none is free.
 const char* TakeSlot = R"(
-for i = 1, tonumber(ARGV[3]) do
-  local k = ARGV[1] .. ':slot:' .. i
-  if redis.call('GET', k) == ARGV[2] then
-    redis.call('EXPIRE', k, ARGV[4])
-    return i
-  end
-end
-for i = 1, tonumber(ARGV[3]) do
-  if redis.call('SET', ARGV[1] .. ':slot:' .. i, ARGV[2], 'NX', 'EX', ARGV[4]) then return i end
-end
-return 0)";
-
-const char* ReleaseSlot = R"(
-for i = 1, tonumber(ARGV[3]) do
-  local k = ARGV[1] .. ':slot:' .. i
-  if redis.call('GET', k) == ARGV[2] then redis.call('DEL', k) end
+local key = ARGV[1] .. ':slots'
+local t = redis.call('TIME')
+local now = tonumber(t[1]) * 1000 + math.floor(tonumber(t[2]) / 1000)
+redis.call('ZREMRANGEBYSCORE', key, '-inf', now)
+local lapse = now + tonumber(ARGV[4]) * 1000
+if redis.call('ZSCORE', key, ARGV[2]) or redis.call('ZCARD', key) < tonumber(ARGV[3]) then
+  redis.call('ZADD', key, lapse, ARGV[2])
+  redis.call('PEXPIRE', key, tonumber(ARGV[4]) * 1000)
+  return 1
 end
 return 0)";
 
-// Drops from the registry every node whose heartbeat has expired.
+// Drops from the registry every node whose heartbeat has expired; one node
+// of the fleet a second does it, whichever comes first.
 const char* Sweep = R"(
+if not redis.call('SET', ARGV[1] .. ':sweep', '1', 'NX', 'PX', '1000') then return 0 end
 local gone = 0
 for _, n in ipairs(redis.call('HKEYS', ARGV[1] .. ':nodes')) do
   if redis.call('EXISTS', ARGV[1] .. ':node:' .. n) == 0 then
@@ -126,9 +122,7 @@ void TFleetNode::Publish(bool AEvent) {
                     E["proxy"].toString().toStdString(), "turn", std::to_string(FTurn)});
   }
   // After the new address is out: the slot is free for the next node.
-  if (FConfig.MaxOffline > 0)
-    FLink->Command({"EVAL", ReleaseSlot, "0", FConfig.Prefix, FConfig.Node,
-                    std::to_string(FConfig.MaxOffline)});
+  if (FConfig.MaxOffline > 0) FLink->Command({"ZREM", Key("slots"), FConfig.Node});
 }
 
 void TFleetNode::Leave() {
