@@ -327,7 +327,7 @@ class TestFleet : public QObject {
     };
     const QByteArray Right = "redis = redis://127.0.0.1:" + QByteArray::number(Port) +
                              "\npassword-file = " + PasswordFile("right", "right-horse\n") +
-                             "\nprefix = pw\n";
+                             "\nprefix = pw\nmax-offline = 1\n";
     const QByteArray Wrong = "redis = redis://127.0.0.1:" + QByteArray::number(Port) +
                              "\npassword-file = " + PasswordFile("wrong", "wrong-horse\n") +
                              "\nprefix = pw\n";
@@ -367,6 +367,22 @@ class TestFleet : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(Entry("p1")["turn"].toInteger(), 2, 10000);
     QVERIFY(Entry("p1")["address"].toString() != Before);
     QCOMPARE(Entry("p2")["turn"].toInteger(), 1);
+    // Every slot taken by another node: p2, asked to rotate, stays online
+    // and says what it waits for, until the slot is free.
+    {
+      redisContext* Context = Redis.Connect();
+      freeReplyObject(redisCommand(Context, "ZADD pw:slots 99999999999999 elsewhere"));
+      QCOMPARE(Ctl(Nodes[0]->Config, {"fleet", "rotate", "p2"}, Out, Err), 0);
+      QTRY_VERIFY_WITH_TIMEOUT(
+          Ctl(Nodes[1]->Config, {"status", "--json"}, Out, Err) == 0 &&
+              QJsonDocument::fromJson(Out).object()["waiting_for"].toString() == "a slot",
+          5000);
+      QTest::qWait(1500);
+      QCOMPARE(Entry("p2")["turn"].toInteger(), 1);
+      freeReplyObject(redisCommand(Context, "ZREM pw:slots elsewhere"));
+      redisFree(Context);
+      QTRY_COMPARE_WITH_TIMEOUT(Entry("p2")["turn"].toInteger(), 2, 10000);
+    }
     QCOMPARE(Ctl(Nodes[1]->Config, {"fleet", "rotate", "nobody"}, Out, Err), 1);
     QVERIFY2(Err.contains("node nobody does not listen"), Err.constData());
 
