@@ -33,6 +33,8 @@ packages=(
   clang libclang-rt-14-dev
   # promtool, which checks the service's metrics page as Prometheus reads it
   prometheus
+  # the fleet: hiredis for its client, redis-server for its tests
+  libhiredis-dev redis-server
   # the test set-up's locales
   locales
 )

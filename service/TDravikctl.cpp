@@ -18,6 +18,7 @@
 #include "TControlClient.h"
 #include "TControlRequest.h"
 #include "TControlToken.h"
+#include "TFleetCtl.h"
 #include "THistory.h"
 #include "THistoryReader.h"
 #include "TServiceConfig.h"
@@ -55,6 +56,10 @@ const char* const Usage =
     "                         (90s, 30m, 12h, 7d); N: only the latest N rows. Read from\n"
     "                         the history file when the service does not answer\n"
     "  entries                the phonebook's entries\n"
+    "  fleet list             every live node of the fleet: name, address, age, proxy\n"
+    "  fleet rotate|pause|resume NODE|--all\n"
+    "                         asks one node, or every node, through the fleet's Redis\n"
+    "                         (the [fleet] section of the configuration)\n"
     "\n"
     "Options:\n"
     "  --json                 print JSON, for scripts\n"
@@ -81,6 +86,7 @@ struct TOptions {
   bool Csv = false;
   bool Wait = false;
   int TimeoutSeconds = 0;  // 0: not given
+  std::vector<std::string> FleetArgs;
 };
 
 // An ISO 8601 time (UTC unless it says otherwise) or an age before now.
@@ -135,6 +141,8 @@ std::string ParseOptions(int argc, char** argv, TOptions& AOptions, bool& AHelp)
     } else if (Arg == "--timeout" && HasValue) {
       if (!ParseCount(argv[++I], 86400, AOptions.TimeoutSeconds))
         return "--timeout takes whole seconds from 1 to 86400";
+    } else if (AOptions.Command == "fleet" && (Arg.rfind("--", 0) != 0 || Arg == "--all")) {
+      AOptions.FleetArgs.push_back(Arg);
     } else if (AOptions.Command.empty() && Arg.rfind("--", 0) != 0) {
       AOptions.Command = Arg;
     } else {
@@ -143,7 +151,12 @@ std::string ParseOptions(int argc, char** argv, TOptions& AOptions, bool& AHelp)
   }
   const std::string& Command = AOptions.Command;
   const bool Known = Command == "status" || Command == "rotate" || Command == "pause" ||
-                     Command == "resume" || Command == "history" || Command == "entries";
+                     Command == "resume" || Command == "history" || Command == "entries" ||
+                     Command == "fleet";
+  if (Command == "fleet") {
+    const std::string Wrong = CheckFleetArgs(AOptions.FleetArgs);
+    if (!Wrong.empty()) return Wrong;
+  }
   if (!Known) return Command.empty() ? "no command given" : "unknown command \"" + Command + "\"";
   const bool History = Command == "history";
   if (!History && (!AOptions.Since.isEmpty() || AOptions.Limit != 0 || AOptions.Csv))
@@ -365,6 +378,11 @@ int RunDravikctl(int argc, char** argv) {
   TServiceConfig Config;
   std::string Problem = LoadServiceConfig(Options.ConfigFile, Config);
   if (!Problem.empty()) return Fail(ExitUnreachable, "the service's configuration: " + Problem);
+  if (Options.Command == "fleet") {
+    if (!Config.Fleet.Enabled)
+      return Fail(ExitUnreachable, Options.ConfigFile + " has no [fleet] section");
+    return RunFleetCommand(Config.Fleet, Options.FleetArgs, Options.Json);
+  }
   const std::string StateDir = ServiceStateDirFor(Options.ConfigFile, Config.StateDir);
   const std::string TokenFile =
       ServiceTokenFileFor(Options.ConfigFile, Config.StateDir, Config.TokenFile);

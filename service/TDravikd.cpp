@@ -19,9 +19,11 @@
 #include "TAddressCheck.h"
 #include "TControlServer.h"
 #include "TControlToken.h"
+#include "TFleetNode.h"
 #include "THistory.h"
 #include "THookRunner.h"
 #include "TNeighbourConfigs.h"
+#include "TRedisLink.h"
 #include "TRotation.h"
 #include "TServiceConfig.h"
 #include "TServiceLog.h"
@@ -261,6 +263,15 @@ int RunDravikd(int argc, char** argv) {
                 : "unix:" + Config.ListenSocket) +
            ", at most " + std::to_string(Control.Limits().MaxConnections) + " connections");
   if (!RemoteWarning.empty()) Log.Warning(RemoteWarning);
+
+  std::unique_ptr<TFleetNode> Fleet;
+  if (Config.Fleet.Enabled) {
+    Fleet = std::make_unique<TFleetNode>(Config.Fleet, Config.OnlineSeconds, Config.OfflineSeconds,
+                                         Log);
+    Fleet->Start(*Rotation);
+    Log.Info("fleet: node \"" + Config.Fleet.Node + "\" in Redis at " + RedisPlace(Config.Fleet) +
+             ", prefix \"" + Config.Fleet.Prefix + "\"");
+  }
 
   Rotation->OnRecorded = [Rotation](const TDialRecord&) {
     SystemdNotify::Status(StatusLine(*Rotation));

@@ -274,6 +274,7 @@ void TRotation::LineUp(TObject*, TRasConnectionDetails ADetails) {
     FAddress = Address;
     FInterface = InterfaceText(FieldText(ADetails.DeviceName));
     FLog.Info("the line's address is " + (Address.empty() ? std::string("unknown") : Address));
+    Settle();
     return;
   }
   if (FPhase != TPhase::Dialling) return;
@@ -328,6 +329,7 @@ void TRotation::Verified(const std::string& APublicAddress) {
     Failure(0, "turn not rotated: address " + Shown + " was seen recently, " +
                    std::to_string(FConfig.RedialLimit) + " redials did not change it");
     EnterOnline();
+    Settle();
     return;
   }
   Record("connected", 0, {}, APublicAddress);
@@ -346,6 +348,21 @@ void TRotation::Verified(const std::string& APublicAddress) {
   FLog.Info("new address " + Shown);
   RunHook("rotated", 0, {});
   EnterOnline();
+  Settle();
+}
+
+void TRotation::Settle() {
+  if (OnSettled && !FAddress.empty()) OnSettled(Status());
+}
+
+bool TRotation::HeldUp() {
+  if (!BeforeHangUp) return false;
+  std::string For;
+  const int64_t Wait = BeforeHangUp(For);
+  if (Wait <= 0) return false;
+  Arm(TPhase::Online, Wait, &TRotation::OnlineOver);
+  FHeldFor = For;
+  return true;
 }
 
 void TRotation::CheckFailed(const std::string& AProblem) {
@@ -424,10 +441,13 @@ void TRotation::Record(const std::string& AOutcome, int AError, const std::strin
 }
 
 void TRotation::EnterOnline() {
+  FHeldFor.clear();
   Arm(TPhase::Online, static_cast<int64_t>(FConfig.OnlineSeconds) * 1000, &TRotation::OnlineOver);
 }
 
 void TRotation::OnlineOver() {
+  if (HeldUp()) return;
+  FHeldFor.clear();
   FLog.Info("online time over: hanging up");
   BeginTurn();
   if (HangUpLine()) {
@@ -494,6 +514,8 @@ TRotation::TRequest TRotation::RotateNow() {
   FLog.Info("rotation requested");
   FRedials = 0;
   if (FPhase == TPhase::Online) {
+    if (HeldUp()) return TRequest::Done;
+    FHeldFor.clear();
     BeginTurn();
     if (HangUpLine()) {
       EnterOffline();
@@ -597,7 +619,7 @@ TRotation::TStatus TRotation::Status() const {
       Status.WaitingFor = "address check";
       break;
     case TPhase::Online:
-      Status.WaitingFor = "online time";
+      Status.WaitingFor = FHeldFor.empty() ? "online time" : FHeldFor;
       break;
     case TPhase::Offline:
       Status.WaitingFor = FStillUpChecks > 0 ? "line to go down" : "offline time";

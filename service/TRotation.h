@@ -110,6 +110,14 @@ class TRotation : public TComponent {
   // the notifications save. Set before Start.
   bool LineNotifications = true;
 
+  // Asked before each hang-up the online time or a request brings: 0 to
+  // hang up now, else the milliseconds after which to ask again, the line
+  // staying online meanwhile, with what it waits for.
+  std::function<int64_t(std::string& AWaitingFor)> BeforeHangUp;
+  // Told each time the line settles online at an address after a turn (or
+  // is taken over).
+  std::function<void(const TStatus&)> OnSettled;
+
   // Raised after every row recorded (whether or not the history is open).
   std::function<void(const TDialRecord&)> OnRecorded;
 
@@ -143,6 +151,9 @@ class TRotation : public TComponent {
   void LineGone();
   void BeginTurn();
 
+  // True when BeforeHangUp holds the line up for now.
+  bool HeldUp();
+  void Settle();
   void EnterOnline();
   void EnterOffline();
   void EnterRetryWait();
@@ -179,6 +190,7 @@ class TRotation : public TComponent {
   std::string FPreviousAddress;
   std::string FInterface;  // the line's network interface, when the provider names one
   std::string FLastError;
+  std::string FHeldFor;  // what a held hang-up waits for
   int FLastErrorCode = 0;
   int64_t FUpSinceMs = -1;
   uint64_t FDialStartedMs = 0;  // on the timers' clock

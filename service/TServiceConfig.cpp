@@ -210,6 +210,9 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
   TServiceConfig Config = AConfig;
   std::set<std::string> Seen;
   int Number = 0;
+  bool InFleet = false;
+  int FleetLine = 0;
+  std::map<std::string, int> FleetLines;
   // An editor's UTF-8 byte-order mark, as the window's settings take it.
   std::string_view Text = AText;
   if (Text.substr(0, 3) == "\xEF\xBB\xBF") Text.remove_prefix(3);
@@ -219,17 +222,24 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     if (Line.empty() || Line[0] == '#' || Line[0] == ';') continue;
     std::string_view Name, Rest, KeyText, ValueText;
     if (IniSectionLine(Line, Name, Rest)) {
-      if (Name != Section || !IniTrim(Rest).empty())
+      if ((Name != Section && Name != "fleet") || !IniTrim(Rest).empty())
         return Problem(Number, "",
-                       "unknown section [" + Shown(Name) + "] (the only one is [dravikd])");
+                       "unknown section [" + Shown(Name) + "] (there are [dravikd] and [fleet])");
+      InFleet = Name == "fleet";
+      if (InFleet) {
+        if (Config.Fleet.Enabled) return Problem(Number, "", "[fleet] given twice");
+        Config.Fleet.Enabled = true;
+        FleetLine = Number;
+      }
       continue;
     }
     if (!IniKeyLine(Line, KeyText, ValueText)) return Problem(Number, "", "expected KEY = VALUE");
     const std::string Key(KeyText);
     const std::string Value(ValueText);
     const auto Reader = Readers().find(Key);
-    if (Reader == Readers().end()) return Problem(Number, Key, "unknown key");
-    if (!Seen.insert(Key).second) return Problem(Number, Key, "given twice");
+    if (!InFleet && Reader == Readers().end()) return Problem(Number, Key, "unknown key");
+    if (!Seen.insert((InFleet ? "fleet." : "") + Key).second)
+      return Problem(Number, Key, "given twice");
     if (Value.size() > MaxValueBytes || HasControlCharacters(Value))
       return Problem(Number, Key, "the value is too long or holds control characters");
     // Read as part of the value, a comment after it would fail only later
@@ -238,8 +248,18 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
       return Problem(Number, Key,
                      "a \"#\" after the value is no comment here: put comments on lines of "
                      "their own");
-    const std::string Wrong = Reader->second(Value, Config);
+    const std::string Wrong =
+        InFleet ? ReadFleetKey(Key, Value, Config.Fleet) : Reader->second(Value, Config);
     if (!Wrong.empty()) return Problem(Number, Key, Wrong);
+    if (InFleet) FleetLines[Key] = Number;
+  }
+  if (Config.Fleet.Enabled) {
+    std::string Key;
+    const std::string Wrong = FinishFleetConfig(Config.Fleet, Key);
+    if (!Wrong.empty()) {
+      const auto Line = FleetLines.find(Key);
+      return Problem(Line != FleetLines.end() ? Line->second : FleetLine, Key, Wrong);
+    }
   }
   if (Config.Entry.empty())
     return Problem(0, "entry",

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "TFleetConfig.h"
+
 struct TServiceConfig {
   // The phonebook entry the service rotates.
   std::string Entry;
@@ -40,6 +42,8 @@ struct TServiceConfig {
   std::string ListenSocket;
   // Listening on an address other machines reach must be asked for.
   bool AllowRemote = false;
+  // The [fleet] section.
+  TFleetConfig Fleet;
 };
 
 // Reads the settings from AText, the contents of the file AFileName, over

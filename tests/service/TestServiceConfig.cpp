@@ -168,7 +168,7 @@ class TestServiceConfig : public QObject {
     QTest::newRow("escape in key")
         << QByteArray("entry=A\non\x1b[2Jline=5\n") << "/etc/d.conf:2: on\\x1b[2Jline: unknown key";
     QTest::newRow("bell in section")
-        << QByteArray("[a\ab]\n") << "/etc/d.conf:1: unknown section [a\\x07b] (the only";
+        << QByteArray("[a\ab]\n") << "/etc/d.conf:1: unknown section [a\\x07b] (there are";
     QTest::newRow("long key") << QByteArray(QByteArray(100, 'k') + "=1\n")
                               << "/etc/d.conf:1: " + QString(64, 'k') + "...: unknown key";
     QTest::newRow("comment after a value")
@@ -192,6 +192,91 @@ class TestServiceConfig : public QObject {
     QTest::newRow("socket path too long")
         << QByteArray("entry=A\nlisten = unix:/" + QByteArray(107, 's') + "\n")
         << "/etc/d.conf:2: listen: unix: takes an absolute path of at most 107 bytes";
+    // The fleet's section: its keys checked as the others, named by line.
+    QTest::newRow("fleet without redis")
+        << QByteArray("entry=A\n[fleet]\nnode=n1\n") << "/etc/d.conf:2: redis: missing";
+    QTest::newRow("fleet unknown key") << QByteArray("entry=A\n[fleet]\nredis=unix:///r\nttl=5\n")
+                                       << "/etc/d.conf:4: ttl: unknown key";
+    QTest::newRow("fleet key in dravikd")
+        << QByteArray("entry=A\nredis=redis://h\n") << "/etc/d.conf:2: redis: unknown key";
+    QTest::newRow("redis scheme") << QByteArray("entry=A\n[fleet]\nredis=http://h\n")
+                                  << "/etc/d.conf:3: redis: must be redis://";
+    QTest::newRow("redis password in address")
+        << QByteArray("entry=A\n[fleet]\nredis=redis://u:secret@h\n")
+        << "/etc/d.conf:3: redis: holds a password: put it in password-file";
+    QTest::newRow("redis port") << QByteArray("entry=A\n[fleet]\nredis=redis://h:0\n")
+                                << "/etc/d.conf:3: redis: the port must be";
+    QTest::newRow("redis database") << QByteArray("entry=A\n[fleet]\nredis=redis://h/16\n")
+                                    << "/etc/d.conf:3: redis: the database must be";
+    QTest::newRow("redis relative socket") << QByteArray("entry=A\n[fleet]\nredis=unix://r.sock\n")
+                                           << "/etc/d.conf:3: redis: unix:// takes an absolute";
+    QTest::newRow("node name") << QByteArray("entry=A\n[fleet]\nredis=unix:///r\nnode=a b\n")
+                               << "/etc/d.conf:4: node: must have 1 to 64 letters";
+    QTest::newRow("prefix name") << QByteArray("entry=A\n[fleet]\nredis=unix:///r\nprefix=a:b\n")
+                                 << "/etc/d.conf:4: prefix: must have 1 to 64 letters";
+    QTest::newRow("proxy without address")
+        << QByteArray("entry=A\n[fleet]\nredis=unix:///r\nproxy=http://x:3128\n")
+        << "/etc/d.conf:4: proxy: must hold {address}";
+    QTest::newRow("max-offline") << QByteArray(
+                                        "entry=A\n[fleet]\nredis=unix:///r\nmax-offline=-1\n")
+                                 << "/etc/d.conf:4: max-offline: must be a whole number";
+    QTest::newRow("drain") << QByteArray("entry=A\n[fleet]\nredis=unix:///r\ndrain-seconds=9999\n")
+                           << "/etc/d.conf:4: drain-seconds: must be a whole number from 0 to 3600";
+    QTest::newRow("user without password")
+        << QByteArray("entry=A\n[fleet]\nredis=redis://fleet@h\n")
+        << "/etc/d.conf:2: password-file: missing: a Redis user needs a password";
+    QTest::newRow("fleet twice") << QByteArray("entry=A\n[fleet]\nredis=unix:///r\n[fleet]\n")
+                                 << "/etc/d.conf:4: [fleet] given twice";
+    QTest::newRow("fleet key twice")
+        << QByteArray("entry=A\n[fleet]\nredis=unix:///r\nredis=unix:///s\n")
+        << "/etc/d.conf:4: redis: given twice";
+  }
+
+  // The fleet's section read whole, and its password file refused unless
+  // only its owner may read it.
+  void FleetSection() {
+    QTemporaryDir Dir;
+    const QString Password = Dir.filePath("redis.pass");
+    WriteTextFile(Password, "s3cret\n");
+    QFile::setPermissions(Password, QFile::ReadOwner | QFile::WriteOwner);
+    const std::string Text =
+        "[dravikd]\nentry=A\n[fleet]\nredis = redis://fleet@10.0.0.5:6380/2\n"
+        "password-file = " +
+        Password.toStdString() +
+        "\nnode = exit-7\nprefix = pool\nproxy = http://{address}:3128\n"
+        "max-offline = 2\ndrain-seconds = 5\n";
+    TServiceConfig Config;
+    QCOMPARE(ParseServiceConfig("d.conf", Text, Config), std::string());
+    QVERIFY(Config.Fleet.Enabled);
+    QCOMPARE(Config.Fleet.Host, std::string("10.0.0.5"));
+    QCOMPARE(Config.Fleet.Port, 6380);
+    QCOMPARE(Config.Fleet.Database, 2);
+    QCOMPARE(Config.Fleet.User, std::string("fleet"));
+    QCOMPARE(Config.Fleet.Password, std::string("s3cret"));
+    QCOMPARE(Config.Fleet.Node, std::string("exit-7"));
+    QCOMPARE(Config.Fleet.Prefix, std::string("pool"));
+    QCOMPARE(Config.Fleet.Proxy, std::string("http://{address}:3128"));
+    QCOMPARE(Config.Fleet.MaxOffline, 2);
+    QCOMPARE(Config.Fleet.DrainSeconds, 5);
+
+    TServiceConfig Plain;
+    QCOMPARE(ParseServiceConfig("d.conf", "entry=A\n[fleet]\nredis=unix:///run/r.sock\n", Plain),
+             std::string());
+    QCOMPARE(Plain.Fleet.Socket, std::string("/run/r.sock"));
+    QCOMPARE(Plain.Fleet.Node, DefaultNodeName());
+    QCOMPARE(Plain.Fleet.Prefix, std::string("dravik"));
+    TServiceConfig None;
+    QCOMPARE(ParseServiceConfig("d.conf", "entry=A\n", None), std::string());
+    QVERIFY(!None.Fleet.Enabled);
+
+    QFile::setPermissions(Password, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+    TServiceConfig Open;
+    QCOMPARE(ParseServiceConfig("d.conf", Text, Open),
+             "d.conf:5: password-file: " + Password.toStdString() +
+                 ": others may read or change it; it must have mode 0600");
+    const std::string Missing = "entry=A\n[fleet]\nredis=unix:///r\npassword-file=/nonexistent/p\n";
+    QCOMPARE(ParseServiceConfig("d.conf", Missing, Open),
+             std::string("d.conf:4: password-file: /nonexistent/p cannot be read"));
   }
 
   // A byte-order mark, as editors write it, is no part of the first key;
@@ -287,7 +372,7 @@ class TestServiceConfig : public QObject {
                                                 << ":2: " + QString(64, 'k') + "...: unknown key";
     QTest::newRow("garbage section")
         << "file" << QByteArray("[\x1b[31mred]\nentry = A\n")
-        << ":1: unknown section [\\x1b[31mred] (the only one is [dravikd])";
+        << ":1: unknown section [\\x1b[31mred] (there are [dravikd] and [fleet])";
     QTest::newRow("truncated inside a key")
         << "file" << QByteArray("entry = A\nonline-sec") << ":2: expected KEY = VALUE";
     QTest::newRow("a folder") << "folder" << Fine << ": not a plain file, or larger than 64 KiB";
