@@ -31,6 +31,8 @@ packages=(
   ppp
   # the fuzzing harnesses: clang with libFuzzer and the sanitizers' runtimes
   clang libclang-rt-14-dev
+  # promtool, which checks the service's metrics page as Prometheus reads it
+  prometheus
   # the test set-up's locales
   locales
 )

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QList>
 #include <cerrno>
 #include <cstring>
 
@@ -143,5 +144,11 @@ TControlAnswer AskControl(const TControlEndpoint& AEndpoint, const std::string& 
     return Answer;
   }
   Answer.Body = Text.mid(HeadEnd + 4);
+  for (const QByteArray& Line : Text.left(HeadEnd).split('\n')) {
+    const qsizetype Colon = Line.indexOf(':');
+    if (Colon <= 0 || Line.left(Colon).trimmed().toLower() != "server") continue;
+    for (const char C : Line.mid(Colon + 1).trimmed().left(100))
+      Answer.Server += (C >= 0x20 && C < 0x7F) ? C : '?';
+  }
   return Answer;
 }

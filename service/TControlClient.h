@@ -10,6 +10,9 @@
 struct TControlAnswer {
   int Status = 0;  // 0: no answer; Problem says why
   QByteArray Body;
+  // The answer's Server field ("dravikd" from the service), cut to 100
+  // printable characters; empty when it has none.
+  std::string Server;
   std::string Problem;
 };
 

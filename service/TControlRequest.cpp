@@ -61,9 +61,9 @@ TControlRequest ReadControlRequest(const QByteArray& AMethod, const QByteArray& 
   const bool Get = AMethod == "GET" || AMethod == "HEAD";
   const bool Post = AMethod == "POST";
   const bool Known = Path == "/status" || Path == "/rotate" || Path == "/pause" ||
-                     Path == "/resume" || Path == "/history";
+                     Path == "/resume" || Path == "/history" || Path == "/metrics";
   if (!Known) return Refusal(404, "no such resource");
-  const bool WantsGet = Path == "/status" || Path == "/history";
+  const bool WantsGet = Path == "/status" || Path == "/history" || Path == "/metrics";
   if ((WantsGet && !Get) || (!WantsGet && !Post)) {
     return Refusal(405, "method not allowed", "Allow", WantsGet ? "GET, HEAD" : "POST");
   }
@@ -71,6 +71,8 @@ TControlRequest ReadControlRequest(const QByteArray& AMethod, const QByteArray& 
   Request.HeadOnly = AMethod == "HEAD";
   if (Path == "/status") {
     Request.Action = TControlRequest::TAction::Status;
+  } else if (Path == "/metrics") {
+    Request.Action = TControlRequest::TAction::Metrics;
   } else if (Path == "/rotate") {
     Request.Action = TControlRequest::TAction::Rotate;
   } else if (Path == "/pause") {
@@ -91,6 +93,14 @@ TControlRequest ReadControlRequest(const QByteArray& AMethod, const QByteArray& 
     if (Query.hasQueryItem("after") &&
         !ParseWhole(Query.queryItemValue("after"), 0, INT64_MAX, Request.AfterId)) {
       return Refusal(400, "after must be the next field of the page before");
+    }
+    if (Query.hasQueryItem("last")) {
+      if (Query.hasQueryItem("limit") || Query.hasQueryItem("after"))
+        return Refusal(400, "last goes without limit and after: it is one page");
+      if (!ParseWhole(Query.queryItemValue("last"), 1, TControlRequest::MaxHistoryRows,
+                      Request.Limit))
+        return Refusal(400, "last must be a whole number from 1 to 10000");
+      Request.Latest = true;
     }
     Request.Action = TControlRequest::TAction::History;
   }

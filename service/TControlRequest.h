@@ -12,7 +12,7 @@
 #include <string>
 
 struct TControlRequest {
-  enum class TAction { Refuse, Status, Rotate, Pause, Resume, History };
+  enum class TAction { Refuse, Status, Rotate, Pause, Resume, History, Metrics };
   static constexpr qint64 DefaultHistoryRows = 1000;
   // A page of the history at most; the answer's "next" leads to the rest.
   static constexpr qint64 MaxHistoryRows = 10000;
@@ -31,6 +31,8 @@ struct TControlRequest {
   qint64 Since = 0;
   qint64 AfterId = 0;
   qint64 Limit = DefaultHistoryRows;
+  // last=N: the latest Limit rows from Since on, in one page.
+  bool Latest = false;
 };
 
 // The request read against the bearer token AToken: the token is checked

@@ -13,12 +13,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "IsoTime.h"
+#include "StatusJson.h"
 #include "TClock.h"
 #include "TComponent.h"
 #include "THistory.h"
 #include "THistoryReader.h"
 #include "THttpRequestHead.h"
 #include "TListenSocket.h"
+#include "TMetricsPage.h"
 #include "TPeerIdentity.h"
 #include "TRotation.h"
 #include "TTimer.h"
@@ -30,10 +33,6 @@ constexpr int LingerBytes = 64 * 1024;
 // Connections taken at one turn of the event loop, so that a crowd of new
 // ones does not hold up the rest.
 constexpr int AcceptsPerTurn = 64;
-
-QString IsoTime(int64_t AMs) {
-  return QDateTime::fromMSecsSinceEpoch(AMs, Qt::UTC).toString(Qt::ISODateWithMs);
-}
 
 QByteArray ErrorBody(const QString& AText) {
   return QJsonDocument(QJsonObject{{"error", AText}}).toJson(QJsonDocument::Compact);
@@ -69,12 +68,17 @@ const char* Reason(int ACode) {
   return "Error";
 }
 
+// The metrics in Prometheus' text format; every other answer is JSON.
+const QByteArray MetricsType = "text/plain; version=0.0.4; charset=utf-8";
+
 QByteArray Answer(int ACode, const QByteArray& ABody, bool AHeadOnly, bool AClose,
-                  const QByteArray& AHeaderName, const QByteArray& AHeaderValue) {
-  QByteArray Text =
-      "HTTP/1.1 " + QByteArray::number(ACode) + " " + Reason(ACode) +
-      "\r\nContent-Type: application/json\r\nContent-Length: " + QByteArray::number(ABody.size()) +
-      "\r\n";
+                  const QByteArray& AHeaderName, const QByteArray& AHeaderValue,
+                  const QByteArray& AContentType) {
+  // Server names us, so that a client that reached some other program on
+  // the port can tell.
+  QByteArray Text = "HTTP/1.1 " + QByteArray::number(ACode) + " " + Reason(ACode) +
+                    "\r\nServer: dravikd\r\nContent-Type: " + AContentType +
+                    "\r\nContent-Length: " + QByteArray::number(ABody.size()) + "\r\n";
   if (!AHeaderName.isEmpty()) Text += AHeaderName + ": " + AHeaderValue + "\r\n";
   if (AClose) Text += "Connection: close\r\n";
   Text += "\r\n";
@@ -386,8 +390,11 @@ void TControlServer::Execute(TConnection& AConnection, const TControlRequest& AR
       case TRotation::TRequest::Done:
         Reply(QJsonObject{{"result", AOnDone}});
         break;
+      case TRotation::TRequest::Already:
+        Reply(QJsonObject{{"result", "already rotating"}});
+        break;
       case TRotation::TRequest::Busy:
-        Refuse(AConnection, 409, "a dial is on its way; its new address is the rotation");
+        Refuse(AConnection, 409, "the rotation has not started yet");
         break;
       case TRotation::TRequest::Paused:
         Refuse(AConnection, 409, "the rotation is paused; resume it first");
@@ -402,22 +409,13 @@ void TControlServer::Execute(TConnection& AConnection, const TControlRequest& AR
       Refuse(AConnection, ARequest.Code, ARequest.Error);
       break;
     case TControlRequest::TAction::Status: {
-      const TRotation::TStatus Status = FRotation.Status();
-      QJsonObject Object{
-          {"entry", QString::fromStdString(Status.Entry)},
-          {"phase", TRotation::PhaseName(Status.Phase)},
-          {"address", QString::fromStdString(Status.Address)},
-          {"public_address", QString::fromStdString(Status.PublicAddress)},
-          {"since", IsoTime(Status.SinceMs)},
-          {"last_error", QString::fromStdString(Status.LastError)},
-          {"dials", static_cast<qint64>(Status.Turns)},
-          {"provider", QString::fromStdString(Status.Provider)},
-          {"simulated", Status.Simulated},
-      };
-      Object["seconds_to_next_step"] =
-          Status.NextStepMs < 0 ? QJsonValue()
-                                : QJsonValue(static_cast<qint64>((Status.NextStepMs + 999) / 1000));
-      Reply(Object);
+      Reply(StatusJson(FRotation.Status(), FRotation.WallClock()));
+      break;
+    }
+    case TControlRequest::TAction::Metrics: {
+      const std::string Page =
+          MetricsPage(FRotation.Status(), FRotation.Metrics(), FRotation.WallClock());
+      Respond(AConnection, 200, QByteArray::fromStdString(Page), {}, {}, MetricsType);
       break;
     }
     case TControlRequest::TAction::Rotate:
@@ -446,7 +444,7 @@ void TControlServer::PumpHistory() {
     FReaderBusy = true;
     const uint64_t Id = Page.Id;
     FReader->Query(Page.Request.Since, Page.Request.AfterId, static_cast<int>(Page.Request.Limit),
-                   [this, Id](int ACode, QByteArray ABody) {
+                   Page.Request.Latest, [this, Id](int ACode, QByteArray ABody) {
                      FReaderBusy = false;
                      const auto Found = FConnections.find(Id);
                      if (Found != FConnections.end()) Respond(*Found->second, ACode, ABody);
@@ -461,9 +459,10 @@ void TControlServer::Refuse(TConnection& AConnection, int ACode, const QString& 
 }
 
 void TControlServer::Respond(TConnection& AConnection, int ACode, const QByteArray& ABody,
-                             const QByteArray& AHeaderName, const QByteArray& AHeaderValue) {
-  AConnection.Out =
-      Answer(ACode, ABody, AConnection.HeadOnly, AConnection.CloseAfter, AHeaderName, AHeaderValue);
+                             const QByteArray& AHeaderName, const QByteArray& AHeaderValue,
+                             const QByteArray& AContentType) {
+  AConnection.Out = Answer(ACode, ABody, AConnection.HeadOnly, AConnection.CloseAfter, AHeaderName,
+                           AHeaderValue, AContentType);
   AConnection.Sent = 0;
   FQueuedBytes += static_cast<size_t>(AConnection.Out.size());
   AConnection.State = TState::Writing;

@@ -96,7 +96,8 @@ class TControlServer {
   void Process(TConnection& AConnection);
   void Execute(TConnection& AConnection, const TControlRequest& ARequest);
   void Respond(TConnection& AConnection, int ACode, const QByteArray& ABody,
-               const QByteArray& AHeaderName = {}, const QByteArray& AHeaderValue = {});
+               const QByteArray& AHeaderName = {}, const QByteArray& AHeaderValue = {},
+               const QByteArray& AContentType = "application/json");
   void Refuse(TConnection& AConnection, int ACode, const QString& AError,
               const QByteArray& AHeaderName = {}, const QByteArray& AHeaderValue = {});
   void Flush(TConnection& AConnection);

@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -65,6 +66,26 @@ void OnSignal(int ASignal) {
   errno = Saved;
 }
 
+// Why the hook cannot run, or empty: it must be a file we may execute, not
+// only a path that reads well.
+std::string HookProblem(const std::string& AConfigFile, const TServiceConfig& AConfig) {
+  if (AConfig.Hook.empty()) return {};
+  const std::string& Program = AConfig.Hook.front();
+  struct stat Info {};
+  if (stat(Program.c_str(), &Info) != 0)
+    return AConfigFile + ": hook: " + Program + ": " + std::strerror(errno);
+  if (!S_ISREG(Info.st_mode) || access(Program.c_str(), X_OK) != 0)
+    return AConfigFile + ": hook: " + Program + " is not an executable file";
+  return {};
+}
+
+// The entries the phonebook lists, for a message: "A", "B".
+std::string EntryList(const std::vector<std::string>& AEntries) {
+  std::string Text;
+  for (const std::string& Entry : AEntries) Text += (Text.empty() ? "\"" : ", \"") + Entry + "\"";
+  return Text;
+}
+
 std::string StatusLine(const TRotation& ARotation) {
   const TRotation::TStatus Status = ARotation.Status();
   std::string Text = std::string(TRotation::PhaseName(Status.Phase));
@@ -102,6 +123,11 @@ int RunDravikd(int argc, char** argv) {
     return ExitConfig;
   }
   const std::string RemoteWarning = RemoteListenWarning(Config);
+  const std::string HookUnusable = HookProblem(ConfigFile, Config);
+  if (!HookUnusable.empty()) {
+    Log.Error("bad configuration: " + HookUnusable);
+    return ExitConfig;
+  }
   if (CheckOnly) {
     // Another service's file beside this one would fight it for the line,
     // the port or the state.
@@ -109,6 +135,24 @@ int RunDravikd(int argc, char** argv) {
     if (!Clashes.empty()) {
       Log.Error("bad configuration: " + ConfigFile + " clashes with another service's file:\n" +
                 Clashes);
+      return ExitConfig;
+    }
+    // A unit that restarts on failure would otherwise start again and again
+    // on a misspelt entry.
+    std::vector<std::string> Entries;
+    const std::string NoRealLine = RasProviderName() == "sim" ? RasProviderFallback() : "";
+    if (NoRealLine.empty()) ListPhonebookEntries(Entries);
+    if (!NoRealLine.empty()) {
+      std::printf("%s: warning: no real dial-up line: %s; entry \"%s\" is not checked\n",
+                  ConfigFile.c_str(), NoRealLine.c_str(), Config.Entry.c_str());
+    } else if (Entries.empty()) {
+      std::printf(
+          "%s: warning: the phonebook cannot be read or lists no entries; entry \"%s\" "
+          "is not checked\n",
+          ConfigFile.c_str(), Config.Entry.c_str());
+    } else if (std::find(Entries.begin(), Entries.end(), Config.Entry) == Entries.end()) {
+      Log.Error("bad configuration: " + ConfigFile + ": entry: the phonebook has no entry \"" +
+                Config.Entry + "\"; it lists " + EntryList(Entries));
       return ExitConfig;
     }
     if (!RemoteWarning.empty())
@@ -160,7 +204,7 @@ int RunDravikd(int argc, char** argv) {
               AMessage);
   });
 
-  const std::string StateDir = Config.StateDir.empty() ? ServiceStateDir() : Config.StateDir;
+  const std::string StateDir = ServiceStateDirFor(ConfigFile, Config.StateDir);
   std::string Problem = MakePrivateDir(StateDir);
   if (!Problem.empty()) {
     Log.Error("cannot make the state folder: " + Problem);
@@ -176,7 +220,7 @@ int RunDravikd(int argc, char** argv) {
     Log.Write(AProblem ? TServiceLog::LogError : TServiceLog::LogNotice, AText);
   });
   std::string Token;
-  const std::string TokenFile = Config.TokenFile.empty() ? StateDir + "/token" : Config.TokenFile;
+  const std::string TokenFile = ServiceTokenFileFor(ConfigFile, Config.StateDir, Config.TokenFile);
   Problem = LoadControlToken(TokenFile, true, Token);
   if (!Problem.empty()) {
     Log.Error("control token: " + Problem);
@@ -188,7 +232,8 @@ int RunDravikd(int argc, char** argv) {
   ListPhonebookEntries(Entries);
   if (!Entries.empty() &&
       std::find(Entries.begin(), Entries.end(), Config.Entry) == Entries.end()) {
-    Log.Error("cannot start the rotation: the phonebook has no entry \"" + Config.Entry + "\"");
+    Log.Error("cannot start the rotation: the phonebook has no entry \"" + Config.Entry +
+              "\"; it lists " + EntryList(Entries));
     return ExitNoEntry;
   }
 

@@ -250,17 +250,37 @@ bool THistory::Page(int64_t AFromMs, int64_t AAfterId, int ALimit, std::vector<T
 
 std::vector<TDialRecord> THistory::Since(int64_t AFromMs, int ALimit) const {
   std::vector<TDialRecord> Rows;
-  if (FDb == nullptr) return Rows;
+  std::string Problem;
+  Latest(AFromMs, ALimit, Rows, Problem);
+  return Rows;
+}
+
+bool THistory::Latest(int64_t AFromMs, int ALimit, std::vector<TDialRecord>& ARows,
+                      std::string& AProblem) const {
+  ARows.clear();
+  if (FDb == nullptr) {
+    AProblem = "the history is not open";
+    return false;
+  }
   TStatement Select = Prepare(FDb,
                               "SELECT * FROM (SELECT time_ms, entry, line_address, peer_address,"
                               " public_address, dial_ms, outcome, error_code, detail, id,"
                               " simulated FROM dials WHERE time_ms >= ? ORDER BY id DESC LIMIT ?)"
                               " ORDER BY id");
-  if (!Select) return Rows;
+  if (!Select) {
+    AProblem = sqlite3_errmsg(FDb);
+    return false;
+  }
   sqlite3_bind_int64(Select.get(), 1, AFromMs);
   sqlite3_bind_int(Select.get(), 2, ALimit);
-  while (sqlite3_step(Select.get()) == SQLITE_ROW) Rows.push_back(ReadRow(Select.get()));
-  return Rows;
+  int Step = SQLITE_ROW;
+  while ((Step = sqlite3_step(Select.get())) == SQLITE_ROW) ARows.push_back(ReadRow(Select.get()));
+  if (Step != SQLITE_DONE) {
+    AProblem = sqlite3_errmsg(FDb);
+    ARows.clear();
+    return false;
+  }
+  return true;
 }
 
 std::vector<std::string> THistory::RecentAddresses(const std::string& AEntry, int ACount) const {

@@ -58,6 +58,11 @@ class THistory {
   bool Page(int64_t AFromMs, int64_t AAfterId, int ALimit, std::vector<TDialRecord>& ARows,
             int64_t& ANextId, std::string& AProblem) const;
 
+  // The latest ALimit rows from AFromMs on, oldest first; false when the
+  // database cannot be read (AProblem says why).
+  bool Latest(int64_t AFromMs, int ALimit, std::vector<TDialRecord>& ARows,
+              std::string& AProblem) const;
+
   // Removes the rows older than ABeforeMs; returns how many went (0 when
   // written in the background).
   int Prune(int64_t ABeforeMs);

@@ -7,19 +7,12 @@
 #include <QObject>
 #include <vector>
 
+#include "IsoTime.h"
 #include "THistory.h"
-
-namespace {
-
-QString IsoTime(int64_t AMs) {
-  return QDateTime::fromMSecsSinceEpoch(AMs, Qt::UTC).toString(Qt::ISODateWithMs);
-}
-
-}  // namespace
 
 QJsonObject THistoryReader::RowJson(const TDialRecord& ARow) {
   return QJsonObject{
-      {"time", IsoTime(ARow.TimeMs)},
+      {"time", IsoTimeUtc(ARow.TimeMs)},
       {"time_ms", static_cast<qint64>(ARow.TimeMs)},
       {"entry", QString::fromStdString(ARow.Entry)},
       {"line_address", QString::fromStdString(ARow.LineAddress)},
@@ -52,12 +45,13 @@ bool THistoryReader::Busy() const {
   return FBusy;
 }
 
-bool THistoryReader::Query(int64_t ASinceMs, int64_t AAfterId, int ALimit, TDone ADone) {
+bool THistoryReader::Query(int64_t ASinceMs, int64_t AAfterId, int ALimit, bool ALatest,
+                           TDone ADone) {
   {
     std::lock_guard<std::mutex> Guard(FLock);
     if (FBusy) return false;
     FBusy = true;
-    FJob = TJob{ASinceMs, AAfterId, ALimit, std::move(ADone)};
+    FJob = TJob{ASinceMs, AAfterId, ALimit, ALatest, std::move(ADone)};
   }
   FWake.notify_all();
   return true;
@@ -79,8 +73,13 @@ void THistoryReader::Run() {
     int64_t NextId = 0;
     std::string Problem;
     if (!FFileName.empty() && !Db.IsOpen()) Problem = Db.OpenForReading(FFileName);
-    if (!FFileName.empty() && Problem.empty())
-      Db.Page(Job.SinceMs, Job.AfterId, Job.Limit, Rows, NextId, Problem);
+    if (!FFileName.empty() && Problem.empty()) {
+      if (Job.Latest) {
+        Db.Latest(Job.SinceMs, Job.Limit, Rows, Problem);
+      } else {
+        Db.Page(Job.SinceMs, Job.AfterId, Job.Limit, Rows, NextId, Problem);
+      }
+    }
     if (!Problem.empty()) {
       Code = 500;
       Answer["error"] = QString::fromStdString("the history cannot be read: " + Problem);

@@ -30,7 +30,8 @@ class THistoryReader {
   // reader, through its event loop.
   using TDone = std::function<void(int ACode, QByteArray ABody)>;
   // False while a query is on its way.
-  bool Query(int64_t ASinceMs, int64_t AAfterId, int ALimit, TDone ADone);
+  // ALatest: the latest ALimit rows from ASinceMs on, in one page.
+  bool Query(int64_t ASinceMs, int64_t AAfterId, int ALimit, bool ALatest, TDone ADone);
   bool Busy() const;
 
   static QJsonObject RowJson(const TDialRecord& ARow);
@@ -40,6 +41,7 @@ class THistoryReader {
     int64_t SinceMs;
     int64_t AfterId;
     int Limit;
+    bool Latest;
     TDone Done;
   };
   void Run();

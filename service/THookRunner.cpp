@@ -124,6 +124,8 @@ void THookRunner::Finished(int AExitCode, bool ACrashed) {
   } else if (AExitCode != 0) {
     FLog.Error("hook: failed with exit code " + std::to_string(AExitCode));
   }
+  ++FRuns;
+  if (Code != 0) ++FFailures;
   if (OnFinished) OnFinished(Code, FKilled);
   StartNext();
 }

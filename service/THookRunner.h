@@ -6,6 +6,7 @@
 // one at a time; one that comes while another runs waits its turn.
 
 #include <QPointer>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -29,6 +30,10 @@ class THookRunner : public TComponent {
   void Run(const TVariables& AVariables);
   bool Running() const { return !FProcess.isNull(); }
   size_t Waiting() const { return FWaiting.size(); }
+  // Runs finished, and those of them that failed (a non-zero exit, a crash,
+  // no start, killed for time).
+  uint64_t Runs() const { return FRuns; }
+  uint64_t Failures() const { return FFailures; }
 
   // After each run: its exit code (-1 when it did not start or crashed), and
   // whether it was killed for its time.
@@ -49,4 +54,6 @@ class THookRunner : public TComponent {
   bool FKilled = false;
   std::string FPartialLine;
   size_t FLoggedBytes = 0;
+  uint64_t FRuns = 0;
+  uint64_t FFailures = 0;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "CPRasMonitor.h"
+#include "IsoTime.h"
 #include "RASManager.h"
 #include "RasErrorText.h"
 #include "TAddressCheck.h"
@@ -34,6 +35,18 @@ constexpr uint64_t PruneEvery = 100;
 std::string Ipv4Text(const std::string& AText) {
   in_addr Address;
   return inet_pton(AF_INET, AText.c_str(), &Address) == 1 ? AText : std::string();
+}
+
+// A device name that is a network interface's (ppp0, enp1s0.7), as a hook
+// binding to the line needs it; a provider's description is none.
+std::string InterfaceText(const std::string& AText) {
+  if (AText.empty() || AText.size() > 15) return {};
+  for (const char C : AText) {
+    const bool Fine = (C >= 'a' && C <= 'z') || (C >= 'A' && C <= 'Z') || (C >= '0' && C <= '9') ||
+                      C == '.' || C == '_' || C == '-' || C == '@';
+    if (!Fine) return {};
+  }
+  return AText;
 }
 
 }  // namespace
@@ -123,12 +136,16 @@ bool TRotation::Start(std::string& AProblem) {
   if (FDialler->Connected()) {
     // The monitor reports the line's address at its first poll.
     FLog.Info("the line is up already; it is taken over");
+    FUpSinceMs = WallClock();
     EnterOnline();
   } else {
+    BeginTurn();
     Dial();
   }
   return true;
 }
+
+void TRotation::BeginTurn() { FTurnStartedMs = TClock::Instance().Now(); }
 
 void TRotation::Dial() {
   // The monitor's view of the line catches up with it first, so that the
@@ -148,20 +165,22 @@ void TRotation::Dial() {
       return;
     }
     FStillUpChecks = 0;
-    FDialStartedMs = TClock::Instance().Now();
     const std::string Detail =
         "the line did not go down within " + std::to_string(StillUpLimit) + " s of hanging up";
     Record("hangup-failed", 0, Detail);
-    FLastError = "hang-up failed: " + Detail;
-    FLog.Error(FLastError);
+    ++FMetrics.HangUpFailures;
+    Failure(0, "hang-up failed: " + Detail);
     EnterRetryWait();
     return;
   }
   FStillUpChecks = 0;
   SetPhase(TPhase::Dialling);
   FDialStartedMs = TClock::Instance().Now();
+  FDialTimed = true;
+  ++FMetrics.Dials;
   FLineAddress.clear();
   FPeerAddress.clear();
+  FInterface.clear();
   FNext = &TRotation::DialTimeUp;
   FStepTimer->SetEnabled(false);
   FStepTimer->SetInterval(DialLimitSeconds * 1000u);
@@ -188,12 +207,49 @@ bool TRotation::HangUpLine() {
   FDialler->HangUp();
   const DWORD Result = FDialler->HangUpResult();
   // A connection that ended meanwhile needs no hanging up.
-  if (Result == 0 || Result == ERROR_INVALID_HANDLE) return true;
+  if (Result == 0 || Result == ERROR_INVALID_HANDLE) {
+    FUpSinceMs = -1;
+    return true;
+  }
   const std::string Text = RasErrorDescription(Result);
   Record("hangup-failed", static_cast<int>(Result), Text);
-  FLastError = "hang-up failed: " + Text;
-  FLog.Error(FLastError);
+  ++FMetrics.HangUpFailures;
+  Failure(static_cast<int>(Result), "hang-up failed: " + Text);
   return false;
+}
+
+void TRotation::Failure(int ACode, const std::string& AText) {
+  FLastError = AText;
+  FLastErrorCode = ACode;
+  ++FFailures;
+  FLog.Error(AText);
+  if (FConfig.HookOnFailure) RunHook("failed", ACode, AText);
+}
+
+void TRotation::RunHook(const std::string& AResult, int AError, const std::string& AErrorText) {
+  if (FHook == nullptr) return;
+  const bool Rotated = AResult == "rotated";
+  FHook->Run({{"DRAVIK_ENTRY", FConfig.Entry},
+              {"DRAVIK_RESULT", AResult},
+              {"DRAVIK_ADDRESS", Rotated ? FAddress : std::string()},
+              {"DRAVIK_PREVIOUS_ADDRESS", Rotated ? FPreviousAddress : FAddress},
+              {"DRAVIK_PUBLIC_ADDRESS", Rotated ? FPublicAddress : std::string()},
+              {"DRAVIK_INTERFACE", FUpSinceMs >= 0 ? FInterface : std::string()},
+              {"DRAVIK_ERROR", Rotated ? std::string() : std::to_string(AError)},
+              {"DRAVIK_ERROR_TEXT", AErrorText},
+              {"DRAVIK_TIME", LocalIsoTime(WallClock())}});
+}
+
+void TRotation::DialEnded() {
+  if (!FDialTimed) return;
+  FDialTimed = false;
+  FMetrics.DialSeconds.Observe(static_cast<double>(TClock::Instance().Now() - FDialStartedMs) /
+                               1000);
+}
+
+void TRotation::LineGone() {
+  FUpSinceMs = -1;
+  ++FMetrics.Drops;
 }
 
 void TRotation::DialError(TObject*, int AError) {
@@ -216,11 +272,15 @@ void TRotation::LineUp(TObject*, TRasConnectionDetails ADetails) {
   const std::string Address = Ipv4Text(FieldText(ADetails.IPAddress));
   if (FPhase == TPhase::Online && FAddress.empty()) {
     FAddress = Address;
+    FInterface = InterfaceText(FieldText(ADetails.DeviceName));
     FLog.Info("the line's address is " + (Address.empty() ? std::string("unknown") : Address));
     return;
   }
   if (FPhase != TPhase::Dialling) return;
   FStepTimer->SetEnabled(false);
+  DialEnded();
+  FUpSinceMs = WallClock();
+  FInterface = InterfaceText(FieldText(ADetails.DeviceName));
   FLineAddress = Address;
   FPeerAddress = Ipv4Text(FieldText(ADetails.ServerIPAddress));
   if (FCheck == nullptr) {
@@ -250,6 +310,7 @@ void TRotation::Verified(const std::string& APublicAddress) {
     Record("repeated", 0, {}, APublicAddress);
     if (FRedials < FConfig.RedialLimit) {
       ++FRedials;
+      ++FMetrics.RedialsRepeatedAddress;
       FLog.Info("address " + Shown + " was seen recently; redialling (" + std::to_string(FRedials) +
                 " of " + std::to_string(FConfig.RedialLimit) + ")");
       if (HangUpLine()) {
@@ -259,47 +320,49 @@ void TRotation::Verified(const std::string& APublicAddress) {
       }
       return;
     }
-    FLog.Warning("turn not rotated: address " + Shown + " was seen recently, " +
-                 std::to_string(FConfig.RedialLimit) + " redials did not change it");
-    FLastError = "turn not rotated: the address repeated";
     FRedials = 0;
-    FFailures = 0;
+    FFailuresInRow = 0;
+    ++FMetrics.TurnsNotRotated;
+    FPreviousAddress = FAddress;
     FAddress = FLineAddress;
+    Failure(0, "turn not rotated: address " + Shown + " was seen recently, " +
+                   std::to_string(FConfig.RedialLimit) + " redials did not change it");
     EnterOnline();
     return;
   }
   Record("connected", 0, {}, APublicAddress);
-  const std::string Previous = FAddress;
   FRecent.push_front(Compared);
   while (FRecent.size() > static_cast<size_t>(FConfig.DistinctFrom)) FRecent.pop_back();
+  FPreviousAddress = FAddress;
   FAddress = FLineAddress;
   FRedials = 0;
-  FFailures = 0;
+  FFailuresInRow = 0;
   FLastError.clear();
+  FLastErrorCode = 0;
+  ++FMetrics.TurnsRotated;
+  FMetrics.LastNewAddressMs = WallClock();
+  FMetrics.TurnSeconds.Observe(static_cast<double>(TClock::Instance().Now() - FTurnStartedMs) /
+                               1000);
   FLog.Info("new address " + Shown);
-  if (FHook != nullptr) {
-    FHook->Run({{"DRAVIK_ENTRY", FConfig.Entry},
-                {"DRAVIK_ADDRESS", FLineAddress},
-                {"DRAVIK_PREVIOUS_ADDRESS", Previous},
-                {"DRAVIK_PUBLIC_ADDRESS", APublicAddress}});
-  }
+  RunHook("rotated", 0, {});
   EnterOnline();
 }
 
 void TRotation::CheckFailed(const std::string& AProblem) {
   Record("check-failed", 0, AProblem);
-  FLastError = "address check failed: " + AProblem;
-  FLog.Error(FLastError);
+  ++FMetrics.CheckFailures;
+  Failure(0, "address check failed: " + AProblem);
   HangUpLine();
   EnterRetryWait();
 }
 
 void TRotation::DialFailed(int AError, const std::string& ADetail) {
+  DialEnded();
   const std::string Detail =
       !ADetail.empty() ? ADetail : RasErrorDescription(static_cast<DWORD>(AError));
   Record("failed", AError, Detail);
-  FLastError = "dial failed: " + Detail;
-  FLog.Error(FLastError);
+  ++FMetrics.DialFailuresByCode[AError];
+  Failure(AError, "dial failed: " + Detail);
   // Hangs up only while the entry is listed as connected.
   HangUpLine();
   EnterRetryWait();
@@ -307,16 +370,25 @@ void TRotation::DialFailed(int AError, const std::string& ADetail) {
 
 void TRotation::LineDown(TObject*, TRasConnectionDetails) {
   if (FPhase == TPhase::Online) {
+    LineGone();
     FLastError = "the line dropped while online";
+    FLastErrorCode = 0;
+    Record("dropped", 0, "the line went down while online", FPublicAddress);
     FLog.Warning(FLastError + "; redialling after the offline time");
+    BeginTurn();
     EnterOffline();
   } else if (FPhase == TPhase::Checking) {
+    LineGone();
     FCheck->Cancel();
     Record("dropped", 0, "the line went while its address was being checked");
     FLastError = "the line dropped during the address check";
+    FLastErrorCode = 0;
     FLog.Warning(FLastError);
     EnterOffline();
   } else if (FPhase == TPhase::Paused) {
+    if (FUpSinceMs < 0) return;
+    LineGone();
+    Record("dropped", 0, "the line went down while the rotation was paused", FPublicAddress);
     FLog.Warning("the line dropped while paused");
   } else if (FPhase == TPhase::Offline && FStillUpChecks > 0) {
     // The offline time is over; the dial waited only for the line to go.
@@ -332,16 +404,20 @@ void TRotation::Record(const std::string& AOutcome, int AError, const std::strin
   Row.LineAddress = FLineAddress;
   Row.PeerAddress = FPeerAddress;
   Row.PublicAddress = APublicAddress;
-  Row.DialMs = static_cast<int64_t>(TClock::Instance().Now() - FDialStartedMs);
+  // A drop or a failed hang-up is no dial: it took no dialling time.
+  const bool DialRow = AOutcome != "dropped" || FPhase == TPhase::Checking;
+  Row.DialMs = DialRow && AOutcome != "hangup-failed"
+                   ? static_cast<int64_t>(TClock::Instance().Now() - FDialStartedMs)
+                   : 0;
   Row.Outcome = AOutcome;
   Row.ErrorCode = AError;
   Row.Detail = ADetail;
   Row.Simulated = Simulated;
-  ++FTurns;
+  ++FRows;
   if (FHistory != nullptr) {
     const std::string Problem = FHistory->Add(Row);
     if (!Problem.empty()) FLog.Error("history: the row was not written: " + Problem);
-    if (FTurns % PruneEvery == 1)
+    if (FRows % PruneEvery == 1)
       FHistory->Prune(Row.TimeMs - static_cast<int64_t>(FConfig.HistoryDays) * 86400000);
   }
   if (OnRecorded) OnRecorded(Row);
@@ -353,6 +429,7 @@ void TRotation::EnterOnline() {
 
 void TRotation::OnlineOver() {
   FLog.Info("online time over: hanging up");
+  BeginTurn();
   if (HangUpLine()) {
     EnterOffline();
   } else {
@@ -366,10 +443,11 @@ void TRotation::EnterOffline() {
 
 void TRotation::EnterRetryWait() {
   int64_t Wait = FConfig.RetryFirstSeconds;
-  for (int Doubling = 0; Doubling < FFailures && Wait < FConfig.RetryLongestSeconds; ++Doubling)
+  for (int Doubling = 0; Doubling < FFailuresInRow && Wait < FConfig.RetryLongestSeconds;
+       ++Doubling)
     Wait *= 2;
   Wait = std::min<int64_t>(Wait, FConfig.RetryLongestSeconds);
-  ++FFailures;
+  ++FFailuresInRow;
   FLog.Info("trying again in " + std::to_string(Wait) + " s");
   Arm(TPhase::RetryWait, Wait * 1000, &TRotation::Dial);
 }
@@ -411,10 +489,12 @@ bool TRotation::Settled() { return FPhase != TPhase::Dialling && FPhase != TPhas
 TRotation::TRequest TRotation::RotateNow() {
   if (FPhase == TPhase::Stopped || FStopPending) return TRequest::Stopped;
   if (FPhase == TPhase::Paused || FPausePending) return TRequest::Paused;
-  if (!Settled() || FPhase == TPhase::Idle) return TRequest::Busy;
+  if (FPhase == TPhase::Idle) return TRequest::Busy;
+  if (!Settled() || FPhase == TPhase::Offline) return TRequest::Already;
   FLog.Info("rotation requested");
   FRedials = 0;
   if (FPhase == TPhase::Online) {
+    BeginTurn();
     if (HangUpLine()) {
       EnterOffline();
     } else {
@@ -448,6 +528,7 @@ TRotation::TRequest TRotation::Resume() {
   if (FDialler->Connected()) {
     EnterOnline();
   } else {
+    BeginTurn();
     Dial();
   }
   return TRequest::Done;
@@ -493,16 +574,63 @@ TRotation::TStatus TRotation::Status() const {
   TStatus Status;
   Status.Entry = FConfig.Entry;
   Status.Phase = FPhase;
-  Status.Address = FAddress;
-  Status.PublicAddress = FPublicAddress;
+  Status.UpSinceMs = FUpSinceMs;
+  if (FPhase == TPhase::Checking) {
+    Status.Address = FLineAddress;
+    Status.PreviousAddress = FAddress;
+  } else if (FUpSinceMs >= 0) {
+    Status.Address = FAddress;
+    Status.PreviousAddress = FPreviousAddress;
+    Status.PublicAddress = FPublicAddress;
+  } else {
+    Status.PreviousAddress = FAddress;
+  }
   Status.SinceMs = FSinceMs;
-  if (FStepTimer->Enabled()) {
+  switch (FPhase) {
+    case TPhase::Idle:
+      Status.WaitingFor = "start";
+      break;
+    case TPhase::Dialling:
+      Status.WaitingFor = "dial";
+      break;
+    case TPhase::Checking:
+      Status.WaitingFor = "address check";
+      break;
+    case TPhase::Online:
+      Status.WaitingFor = "online time";
+      break;
+    case TPhase::Offline:
+      Status.WaitingFor = FStillUpChecks > 0 ? "line to go down" : "offline time";
+      break;
+    case TPhase::RetryWait:
+      Status.WaitingFor = "retry after a failure";
+      break;
+    case TPhase::Paused:
+      Status.WaitingFor = "resume";
+      break;
+    case TPhase::Stopped:
+      break;
+  }
+  // A dial's time limit is no step the rotation has planned.
+  if (FStepTimer->Enabled() && FPhase != TPhase::Dialling) {
     const uint64_t Now = TClock::Instance().Now();
     Status.NextStepMs = FDue > Now ? static_cast<int64_t>(FDue - Now) : 0;
   }
   Status.LastError = FLastError;
-  Status.Turns = FTurns;
+  Status.LastErrorCode = FLastErrorCode;
+  Status.Dials = FMetrics.Dials;
+  Status.Rotations = FMetrics.TurnsRotated;
+  Status.Failures = FFailures;
   Status.Provider = Provider;
   Status.Simulated = Simulated;
   return Status;
+}
+
+TRotationMetrics TRotation::Metrics() const {
+  TRotationMetrics Metrics = FMetrics;
+  if (FHook != nullptr) {
+    Metrics.HookRuns = FHook->Runs();
+    Metrics.HookFailures = FHook->Failures();
+  }
+  return Metrics;
 }

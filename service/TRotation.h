@@ -6,7 +6,8 @@
 // redial limit, after which the turn counts as not rotated and the next one
 // goes on. A failed dial is retried after a wait that doubles up to a cap.
 // A line that drops while online is redialled after the offline wait. The
-// rotation never stops on its own.
+// rotation never stops on its own. Every dial's outcome, every drop and every
+// failed hang-up is a row of the history, and counted for the metrics.
 //
 // The dialler dials and hangs up; the monitor sees the line come up (with its
 // address) and go. Every dial's outcome goes into the history.
@@ -20,6 +21,7 @@
 #include "TComponent.h"
 #include "TDialRecord.h"
 #include "TRasConnectionDetails.h"
+#include "TRotationMetrics.h"
 #include "TServiceConfig.h"
 
 class TAddressCheck;
@@ -47,13 +49,23 @@ class TRotation : public TComponent {
   struct TStatus {
     std::string Entry;
     TPhase Phase = TPhase::Idle;
-    std::string Address;        // the latest verified address
-    std::string PublicAddress;  // its public address, when checked
+    // The line's address while it is up (during the check: the one being
+    // checked), else empty; the one before it, or the last one while down.
+    std::string Address;
+    std::string PreviousAddress;
+    std::string PublicAddress;  // the address's public one, when checked
     int64_t SinceMs = 0;        // wall time the phase began
-    int64_t NextStepMs = -1;    // until the next timed step; -1 when none is armed
-    std::string LastError;
-    uint64_t Turns = 0;    // dials recorded since start
-    std::string Provider;  // the dial-up provider's short name, when known
+    int64_t UpSinceMs = -1;     // wall time the line came up; -1 while down
+    // What the current wait is for, and until the next timed step (-1 when
+    // no step is timed, as during a dial).
+    std::string WaitingFor;
+    int64_t NextStepMs = -1;
+    std::string LastError;   // the last failure, said in full; empty after a new address
+    int LastErrorCode = 0;   // its dial-up error code, 0 when it has none
+    uint64_t Dials = 0;      // dials started
+    uint64_t Rotations = 0;  // turns that brought a new address
+    uint64_t Failures = 0;   // failed dials, checks and hang-ups, and turns given up
+    std::string Provider;    // the dial-up provider's short name, when known
     bool Simulated = false;
   };
 
@@ -67,9 +79,11 @@ class TRotation : public TComponent {
   // taken over as the current one, otherwise it is dialled.
   bool Start(std::string& AProblem);
 
-  enum class TRequest { Done, Busy, Paused, Stopped };
-  // Rotates now: hangs up a connected line, or dials at once when offline.
-  // Busy while a dial or its check is on its way.
+  enum class TRequest { Done, Already, Busy, Paused, Stopped };
+  // Rotates now: hangs up a connected line, or dials at once after a
+  // failure. Already while a dial, its check or the offline wait is on its
+  // way: that is the rotation, and the offline wait is not cut short. Busy
+  // before the start.
   TRequest RotateNow();
   // Stops the timed steps; a dial on its way finishes first. The line stays.
   TRequest Pause();
@@ -81,6 +95,8 @@ class TRotation : public TComponent {
   void Stop(std::function<void()> ADone);
 
   TStatus Status() const;
+  // What the rotation has done since it was made, with the hook's runs.
+  TRotationMetrics Metrics() const;
   TPhase Phase() const { return FPhase; }
   TRASManager* Dialler() const { return FDialler; }
   TRasMonitor* Monitor() const { return FMonitor; }
@@ -118,6 +134,14 @@ class TRotation : public TComponent {
   void DialFailed(int AError, const std::string& ADetail);
   void Record(const std::string& AOutcome, int AError, const std::string& ADetail,
               const std::string& APublicAddress = {});
+  // A failure: remembered for the status, counted, logged, and told to the
+  // hook when the configuration asks for it.
+  void Failure(int ACode, const std::string& AText);
+  void RunHook(const std::string& AResult, int AError, const std::string& AErrorText);
+  // The dial on its way has ended (up or failed): its time is counted once.
+  void DialEnded();
+  void LineGone();
+  void BeginTurn();
 
   void EnterOnline();
   void EnterOffline();
@@ -152,10 +176,18 @@ class TRotation : public TComponent {
   std::string FPublicAddress;
   std::string FLineAddress;
   std::string FPeerAddress;
+  std::string FPreviousAddress;
+  std::string FInterface;  // the line's network interface, when the provider names one
   std::string FLastError;
+  int FLastErrorCode = 0;
+  int64_t FUpSinceMs = -1;
   uint64_t FDialStartedMs = 0;  // on the timers' clock
+  bool FDialTimed = false;      // the dial on its way is still to be counted
+  uint64_t FTurnStartedMs = 0;  // on the timers' clock
+  uint64_t FFailures = 0;       // failures of every kind since start
   int FRedials = 0;             // redials this turn for a repeated address
-  int FFailures = 0;            // failed dials in a row
+  int FFailuresInRow = 0;       // failed dials in a row, for the retry wait
   int FStillUpChecks = 0;       // offline waits extended for a line not yet down
-  uint64_t FTurns = 0;
+  uint64_t FRows = 0;           // rows recorded, for pruning the history now and then
+  TRotationMetrics FMetrics;
 };

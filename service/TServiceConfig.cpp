@@ -121,6 +121,7 @@ const std::map<std::string, TKeyReader>& Readers() {
          return std::string();
        }},
       {"hook-timeout-seconds", Whole(&TServiceConfig::HookTimeoutSeconds, 1, 3600)},
+      {"hook-on-failure", YesNo(&TServiceConfig::HookOnFailure)},
       {"listen",
        [](const std::string& AValue, TServiceConfig& AConfig) {
          if (AValue.rfind("unix:", 0) == 0) {

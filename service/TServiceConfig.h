@@ -42,6 +42,9 @@ struct TServiceConfig {
   // Program and arguments; empty: no hook.
   std::vector<std::string> Hook;
   int HookTimeoutSeconds = 30;
+  // The hook also runs after a failure: a failed dial, check or hang-up, or
+  // a turn that gave up on a repeated address.
+  bool HookOnFailure = false;
   std::string ListenAddress = "127.0.0.1";
   int ListenPort = 7480;
   // Empty: "token" in the service's state folder.

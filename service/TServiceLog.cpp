@@ -1,7 +1,10 @@
 #include "TServiceLog.h"
 
+#include <QDateTime>
 #include <cstdio>
 #include <cstdlib>
+
+#include "IsoTime.h"
 
 TServiceLog::TServiceLog(bool AJournal) : FJournal(AJournal) {}
 
@@ -10,16 +13,23 @@ bool TServiceLog::JournalFromEnvironment() {
   return Stream != nullptr && *Stream != '\0';
 }
 
-std::string TServiceLog::Format(bool AJournal, TPriority APriority, const std::string& AText) {
+std::string TServiceLog::Format(bool AJournal, TPriority APriority, const std::string& AText,
+                                const std::string& ATime) {
   std::string Line;
-  if (AJournal) Line = "<" + std::to_string(static_cast<int>(APriority)) + ">";
+  if (AJournal) {
+    Line = "<" + std::to_string(static_cast<int>(APriority)) + ">";
+  } else if (!ATime.empty()) {
+    Line = ATime + ' ';
+  }
   Line.reserve(Line.size() + AText.size() + 1);
   for (const unsigned char C : AText) Line += (C < 0x20 || C == 0x7F) ? '?' : static_cast<char>(C);
   return Line + '\n';
 }
 
 void TServiceLog::Write(TPriority APriority, const std::string& AText) {
-  const std::string Line = Format(FJournal, APriority, AText);
+  const std::string Line =
+      Format(FJournal, APriority, AText,
+             FJournal ? std::string() : LocalIsoTime(QDateTime::currentMSecsSinceEpoch()));
   std::fwrite(Line.data(), 1, Line.size(), stderr);
   std::fflush(stderr);
   if (Tap) Tap(APriority, AText);

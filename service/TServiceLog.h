@@ -1,7 +1,9 @@
 #pragma once
 
 // The service's log: one line an event on standard error. Started by systemd
-// (JOURNAL_STREAM set) each line carries the journal's <N> priority prefix.
+// (JOURNAL_STREAM set) each line carries the journal's <N> priority prefix
+// and the journal adds the time; elsewhere each line starts with the local
+// time in ISO 8601, so that a log kept in a file says when things happened.
 
 #include <functional>
 #include <string>
@@ -26,7 +28,9 @@ class TServiceLog {
 
   // The line as written: control characters become '?', so that text from a
   // hook, a web answer or the platform cannot forge further lines.
-  static std::string Format(bool AJournal, TPriority APriority, const std::string& AText);
+  // ATime (empty: none) goes before the text outside the journal.
+  static std::string Format(bool AJournal, TPriority APriority, const std::string& AText,
+                            const std::string& ATime = {});
 
  private:
   bool FJournal;

@@ -40,6 +40,30 @@ std::string ServiceStateDir() {
   return UserDir("XDG_STATE_HOME", "/.local/state") + "/dravik";
 }
 
+std::string ServiceStateDirFor(const std::string& AConfigFile, const std::string& AStateDirKey) {
+  if (!AStateDirKey.empty()) return AStateDirKey;
+  if (!FirstOfList("STATE_DIRECTORY").empty() || geteuid() != 0) return ServiceStateDir();
+  const std::string SystemFolder = "/etc/dravik/";
+  const std::string Suffix = ".conf";
+  if (AConfigFile.size() > SystemFolder.size() + Suffix.size() &&
+      AConfigFile.compare(0, SystemFolder.size(), SystemFolder) == 0 &&
+      AConfigFile.compare(AConfigFile.size() - Suffix.size(), Suffix.size(), Suffix) == 0) {
+    const std::string Name = AConfigFile.substr(
+        SystemFolder.size(), AConfigFile.size() - SystemFolder.size() - Suffix.size());
+    // systemd's instance names never hold a slash; dravikd.conf is the
+    // plain unit's own.
+    if (Name != "dravikd" && Name.find('/') == std::string::npos && Name[0] != '.')
+      return "/var/lib/dravik/" + Name;
+  }
+  return ServiceStateDir();
+}
+
+std::string ServiceTokenFileFor(const std::string& AConfigFile, const std::string& AStateDirKey,
+                                const std::string& ATokenFileKey) {
+  if (!ATokenFileKey.empty()) return ATokenFileKey;
+  return ServiceStateDirFor(AConfigFile, AStateDirKey) + "/token";
+}
+
 std::string MakePrivateDir(const std::string& APath) {
   for (size_t Slash = APath.find('/', 1); Slash != std::string::npos;
        Slash = APath.find('/', Slash + 1)) {

@@ -15,6 +15,7 @@
 #include "ServiceTestSupport.h"
 #include "TControlServer.h"
 #include "THistory.h"
+#include "TMetricsPage.h"
 #include "TRotation.h"
 #include "TServiceLog.h"
 #include "TSimServiceDir.h"
@@ -28,6 +29,7 @@ struct TAnswer {
   QJsonObject Body;
   QByteArray Raw;
   QByteArray Authenticate;
+  QByteArray ContentType;
 };
 
 }  // namespace
@@ -59,6 +61,7 @@ class TestControlServer : public QObject {
     Answer.Raw = Reply->readAll();
     Answer.Body = QJsonDocument::fromJson(Answer.Raw).object();
     Answer.Authenticate = Reply->rawHeader("WWW-Authenticate");
+    Answer.ContentType = Reply->rawHeader("Content-Type");
     Reply->deleteLater();
     return Answer;
   }
@@ -108,6 +111,7 @@ class TestControlServer : public QObject {
     QTest::newRow("basic scheme") << QByteArray("GET") << "/status"
                                   << QByteArray("Basic dXNlcjpwYXNz");
     QTest::newRow("unknown path, no token") << QByteArray("GET") << "/secret" << QByteArray();
+    QTest::newRow("metrics, no token") << QByteArray("GET") << "/metrics" << QByteArray();
   }
   void TokenMissingOrWrong() {
     QFETCH(QByteArray, Method);
@@ -138,8 +142,14 @@ class TestControlServer : public QObject {
     QCOMPARE(Status.Body["phase"].toString(), QString("online"));
     QCOMPARE(Status.Body["address"].toString().toStdString(), FRotation->Status().Address);
     QVERIFY(!Status.Body["address"].toString().isEmpty());
-    QCOMPARE(Status.Body["last_error"].toString(), QString());
-    const int Next = Status.Body["seconds_to_next_step"].toInt();
+    QVERIFY(Status.Body["last_error"].isNull());
+    QCOMPARE(Status.Body["waiting_for"].toString(), QString("online time"));
+    QCOMPARE(Status.Body["previous_address"].toString().toStdString(),
+             FRotation->Status().PreviousAddress);
+    QVERIFY(!Status.Body["previous_address"].toString().isEmpty());
+    QCOMPARE(Status.Body["dials"].toInt(), 2);
+    QCOMPARE(Status.Body["rotations"].toInt(), 2);
+    const int Next = Status.Body["next_step_seconds"].toInt();
     QVERIFY2(Next >= 49 && Next <= 51, qPrintable(QString::number(Next)));
     QVERIFY(QDateTime::fromString(Status.Body["since"].toString(), Qt::ISODateWithMs).isValid());
 
@@ -154,8 +164,48 @@ class TestControlServer : public QObject {
     QCOMPARE(Ask("GET", QString("/history?since=%1").arg(SecondAt)).Body["rows"].toArray().size(),
              1);
     QCOMPARE(Ask("GET", "/history?limit=1").Body["rows"].toArray().size(), 1);
+    // The latest row alone.
+    const QJsonArray Last = Ask("GET", "/history?last=1").Body["rows"].toArray();
+    QCOMPARE(Last.size(), 1);
+    QCOMPARE(Last[0].toObject()["time_ms"].toVariant().toLongLong(), SecondAt);
+    QCOMPARE(Ask("GET", "/history?last=1&after=3").Status, 400);
     QCOMPARE(Ask("GET", "/history?since=yesterday").Status, 400);
+
+    const TAnswer Metrics = Ask("GET", "/metrics");
+    QCOMPARE(Metrics.Status, 200);
+    QVERIFY(Metrics.ContentType.startsWith("text/plain; version=0.0.4"));
+    QVERIFY(Metrics.Raw.contains("\ndravik_phase{phase=\"online\"} 1\n"));
+    QVERIFY(Metrics.Raw.contains("\ndravik_turns_total{result=\"rotated\"} 2\n"));
     QCOMPARE(Ask("GET", "/history?limit=0").Status, 400);
+  }
+
+  // The page as Prometheus reads it: label values escaped, a histogram's
+  // buckets counted up to +Inf, failures by their code, and no age before
+  // the first new address.
+  void MetricsPageText() {
+    TRotation::TStatus Status;
+    Status.Entry = "Line \"2\"\\x";
+    Status.Provider = "networkmanager";
+    Status.Phase = TRotation::TPhase::RetryWait;
+    TRotationMetrics Metrics;
+    Metrics.DialFailuresByCode[691] = 3;
+    for (const double Seconds : {0.3, 0.3, 200.0}) Metrics.DialSeconds.Observe(Seconds);
+    std::string Page = MetricsPage(Status, Metrics, 5000);
+    for (const char* Line :
+         {"dravik_info{entry=\"Line "
+          "\\\"2\\\"\\\\x\",provider=\"networkmanager\",simulated=\"false\"} 1",
+          "dravik_phase{phase=\"retry-wait\"} 1", "dravik_phase{phase=\"online\"} 0",
+          "dravik_dial_failures_total{code=\"691\"} 3",
+          "dravik_dial_duration_seconds_bucket{le=\"0.25\"} 0",
+          "dravik_dial_duration_seconds_bucket{le=\"0.5\"} 2",
+          "dravik_dial_duration_seconds_bucket{le=\"120\"} 2",
+          "dravik_dial_duration_seconds_bucket{le=\"+Inf\"} 3",
+          "dravik_dial_duration_seconds_count 3", "dravik_dial_duration_seconds_sum 200.6"})
+      QVERIFY2(Page.find(std::string("\n") + Line + "\n") != std::string::npos, Line);
+    QVERIFY(Page.find("dravik_seconds_since_new_address") == std::string::npos);
+    Metrics.LastNewAddressMs = 2000;
+    Page = MetricsPage(Status, Metrics, 5000);
+    QVERIFY(Page.find("\ndravik_seconds_since_new_address 3\n") != std::string::npos);
   }
 
   void WrongMethodOrPath() {
@@ -168,7 +218,7 @@ class TestControlServer : public QObject {
     QCOMPARE(Ask("GET", "/status/extra").Status, 404);
   }
 
-  // A rotate during a dial is refused: the dial's address is the rotation.
+  // A rotate during a dial is the rotation already on its way.
   // Pause keeps the line; rotate while paused is refused; resume goes on.
   void RotatePauseResume() {
     // A dial long enough for a request to meet it on its way.
@@ -177,8 +227,8 @@ class TestControlServer : public QObject {
     QVERIFY(FRotation->Start(Problem));
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);
     const TAnswer During = Ask("POST", "/rotate");
-    QCOMPARE(During.Status, 409);
-    QVERIFY(During.Body["error"].toString().contains("dial is on its way"));
+    QCOMPARE(During.Status, 200);
+    QCOMPARE(During.Body["result"].toString(), QString("already rotating"));
     QVERIFY(WaitRows(1));
     const QString First = Ask("GET", "/status").Body["address"].toString();
 

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "ServiceTestSupport.h"
+#include "TControlClient.h"
 #include "THistory.h"
 #include "TSimServiceDir.h"
 
@@ -47,14 +48,18 @@ class TestDravikd : public QObject {
     return Environment;
   }
 
-  void WriteConfig(const QByteArray& AExtra = {}) {
+  void WriteConfig(const QByteArray& AExtra = {}, int AOnlineSeconds = 1) {
     FPort = FreePort();
     QVERIFY(FPort > 0);
     FConfig = FWork.filePath("dravikd.conf");
-    WriteTextFile(FConfig,
-                  "# end-to-end\n[dravikd]\nentry = Line\nonline-seconds = 1\n"
-                  "offline-seconds = 1\nlisten = 127.0.0.1:" +
-                      QByteArray::number(FPort) + "\n" + AExtra);
+    WriteTextFile(FConfig, "# end-to-end\n[dravikd]\nentry = Line\nonline-seconds = " +
+                               QByteArray::number(AOnlineSeconds) +
+                               "\noffline-seconds = 1\nlisten = 127.0.0.1:" +
+                               QByteArray::number(FPort) + "\n" + AExtra);
+  }
+
+  QJsonObject StatusJson() {
+    return QJsonDocument::fromJson(Ctl({"status", "--json"}).Out.toUtf8()).object();
   }
 
   TRun Ctl(const QStringList& AArgs) {
@@ -280,6 +285,109 @@ class TestDravikd : public QObject {
       QVERIFY2(Err.contains(File + Message), qPrintable(Err));
     }
     QVERIFY(!QFile::exists(FWork.filePath("state/history.sqlite")));
+  }
+
+  // What an operator sees: log lines that say when they were written,
+  // rotate --wait printing the new address it waited for, the metrics page
+  // as Prometheus reads it, and the history read from its file once the
+  // service is gone.
+  void OperatorsView() {
+    HangUpEntry("Line");
+    WriteConfig({}, 60);
+    QProcess Service;
+    StartService(Service, Environment());
+    QString Log;
+    auto LogHas = [&](const QString& AText) {
+      Log += QString::fromUtf8(Service.readAllStandardError());
+      return Log.count(AText);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(LogHas("new address") == 1, 20000);
+    static const QRegularExpression Stamped(
+        "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d \\S");
+    for (const QString& Line : Log.split('\n', Qt::SkipEmptyParts))
+      QVERIFY2(Stamped.match(Line).hasMatch(), qPrintable(Line));
+
+    const QString First = StatusJson()["address"].toString();
+    QVERIFY(!First.isEmpty());
+    // Online for a minute: the new address is the one the request brought.
+    const TRun Rotated = Ctl({"rotate", "--wait", "--timeout", "20"});
+    QCOMPARE(Rotated.Exit, 0);
+    const QString Address = Rotated.Out.trimmed();
+    QVERIFY2(!Address.isEmpty() && Address != First, qPrintable(Rotated.Out + Rotated.Err));
+    const QJsonObject Status = StatusJson();
+    QCOMPARE(Status["address"].toString(), Address);
+    QCOMPARE(Status["previous_address"].toString(), First);
+    QCOMPARE(Status["rotations"].toInt(), 2);
+    QCOMPARE(Status["waiting_for"].toString(), QString("online time"));
+
+    QFile TokenFile(FWork.filePath("state/token"));
+    QVERIFY(TokenFile.open(QIODevice::ReadOnly));
+    const TControlAnswer Metrics = AskControl({{}, "127.0.0.1", FPort}, "GET", "/metrics",
+                                              TokenFile.readAll().trimmed().toStdString());
+    QCOMPARE(Metrics.Status, 200);
+    QVERIFY2(Metrics.Body.contains("\ndravik_turns_total{result=\"rotated\"} 2\n"),
+             Metrics.Body.constData());
+    QVERIFY(Metrics.Body.contains(
+        "\ndravik_info{entry=\"Line\",provider=\"sim\",simulated=\"true\"} 1\n"));
+    QVERIFY(Metrics.Body.contains("\ndravik_phase{phase=\"online\"} 1\n"));
+    QVERIFY(Metrics.Body.contains("\ndravik_dials_total 2\n"));
+    QProcess Promtool;
+    Promtool.start("promtool", {"check", "metrics"});
+    QVERIFY2(Promtool.waitForStarted(10000), "promtool (Debian's prometheus package) is missing");
+    Promtool.write(Metrics.Body);
+    Promtool.closeWriteChannel();
+    QVERIFY(Promtool.waitForFinished(20000));
+    QVERIFY2(Promtool.exitCode() == 0, Promtool.readAll().constData());
+
+    ::kill(static_cast<pid_t>(Service.processId()), SIGTERM);
+    QVERIFY(Service.waitForFinished(20000));
+    const TRun History = Ctl({"history", "--limit", "2"});
+    QCOMPARE(History.Exit, 0);
+    QVERIFY2(History.Err.contains("does not answer"), qPrintable(History.Err));
+    const QStringList Lines = History.Out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(Lines.size(), 3);
+    QVERIFY(Lines[0].startsWith("time "));
+    QVERIFY(Lines[1].contains(" Line ") && Lines[1].contains(First));
+    QVERIFY(Lines[2].contains(" Line ") && Lines[2].contains(Address));
+    const TRun Csv = Ctl({"history", "--csv"});
+    QCOMPARE(Csv.Exit, 0);
+    QVERIFY(Csv.Out.startsWith("time,entry,outcome,line_address,"));
+    QCOMPARE(Csv.Out.count("\r\n"), 3);
+  }
+
+  // --check-config looks beyond the file: the entry must be in the
+  // phonebook and the hook a program that can run.
+  void CheckConfig_data() {
+    QTest::addColumn<QByteArray>("Text");
+    QTest::addColumn<int>("Exit");
+    QTest::addColumn<QString>("Said");
+    QTest::newRow("fine") << QByteArray("entry = Line\n") << 0 << ": fine";
+    QTest::newRow("entry not in the phonebook")
+        << QByteArray("entry = Lnie\n") << 78
+        << ": entry: the phonebook has no entry \"Lnie\"; it lists \"Line\"";
+    QTest::newRow("hook not executable")
+        << QByteArray("entry = Line\nhook = HOOK\n") << 78 << "hook.txt is not an executable file";
+    QTest::newRow("hook missing") << QByteArray("entry = Line\nhook = /nowhere/hook\n") << 78
+                                  << ": hook: /nowhere/hook: No such file or directory";
+  }
+  void CheckConfig() {
+    QFETCH(QByteArray, Text);
+    QFETCH(int, Exit);
+    QFETCH(QString, Said);
+    const QString Hook = FWork.filePath("hook.txt");
+    WriteTextFile(Hook, "#!/bin/sh\n");
+    // A folder of its own: another test's file beside it would clash.
+    QVERIFY(QDir().mkpath(FWork.filePath("check")));
+    const QString File = FWork.filePath("check/check.conf");
+    WriteTextFile(File, Text.replace("HOOK", Hook.toUtf8()));
+    QProcess Check;
+    Check.setProcessEnvironment(Environment());
+    Check.start(DRAVIKD, {"--config", File, "--check-config"});
+    QVERIFY(Check.waitForFinished(10000));
+    QCOMPARE(Check.exitCode(), Exit);
+    const QString Out =
+        QString::fromUtf8(Check.readAllStandardOutput() + Check.readAllStandardError());
+    QVERIFY2(Out.contains(Said), qPrintable(Out));
   }
 
   void ClientRefused() {

@@ -135,7 +135,8 @@ class TestDravikdStart : public QObject {
     TRun Status = Run(DRAVIKCTL, {"status"});
     QCOMPARE(Status.Exit, 0);
     QVERIFY2(Status.Out.contains("phase:       online"), qPrintable(Status.Out + Status.Err));
-    QVERIFY2(Status.Out.contains("next step:   in 30 s") || Status.Out.contains("in 29 s"),
+    QVERIFY2(Status.Out.contains("waiting for: online time, next step in 30 s") ||
+                 Status.Out.contains("next step in 29 s"),
              qPrintable(Status.Out));
 
     ::kill(static_cast<pid_t>(Service.processId()), SIGUSR1);

@@ -6,12 +6,14 @@
 
 #include <QHttpServer>
 #include <QHttpServerResponse>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "RASManager.h"
+#include "RasControl.h"
 #include "ServiceTestSupport.h"
 #include "TAddressCheck.h"
 #include "THistory.h"
@@ -228,6 +230,53 @@ class TestHookAndCheck : public QObject {
     QVERIFY(GotProblem.isEmpty());
     TManualClock::Instance().Advance(1);
     QCOMPARE(GotProblem, QString("no answer within 3 s"));
+  }
+
+  // With hook-on-failure the hook hears of a failed dial too, with its
+  // code; without it only of new addresses. Each run says when.
+  void HookOnFailure_data() {
+    QTest::addColumn<bool>("OnFailure");
+    QTest::newRow("new addresses only") << false;
+    QTest::newRow("failures too") << true;
+  }
+  void HookOnFailure() {
+    QFETCH(bool, OnFailure);
+    FDir.WritePhonebook("[Line]\nUserName=u\nPassword=p\nDialSeconds=0\n");
+    const QString Out = FWork.filePath("failure.out");
+    QFile::remove(Out);
+    const QString Hook = Script("failure",
+                                "echo \"$DRAVIK_RESULT|$DRAVIK_ERROR|$DRAVIK_ADDRESS|"
+                                "$DRAVIK_PREVIOUS_ADDRESS|$DRAVIK_INTERFACE|$DRAVIK_TIME\" >> '" +
+                                    Out.toUtf8() + "'\n");
+    TServiceConfig Config;
+    Config.Entry = "Line";
+    Config.HookOnFailure = OnFailure;
+    TComponent Root(nullptr);
+    auto* Runner = new THookRunner(&Root, {Hook.toStdString()}, 30, FLog);
+    auto* Rotation = new TRotation(&Root, Config, FLog, nullptr, nullptr, Runner);
+    std::vector<TDialRecord> Rows;
+    Rotation->OnRecorded = [&](const TDialRecord& ARow) { Rows.push_back(ARow); };
+    QCOMPARE(DravikRasFailNextDial("Line", 691), DWORD(0));
+    std::string Problem;
+    QVERIFY(Rotation->Start(Problem));
+    QVERIFY(AdvanceUntil([&] { return Rows.size() >= 2; }, 60000, 100,
+                         [&] { return DialOnItsWay(Rotation) || Runner->Running(); }));
+    QCOMPARE(Rows[0].Outcome, std::string("failed"));
+    QCOMPARE(Rows[1].Outcome, std::string("connected"));
+    const int Runs = OnFailure ? 2 : 1;
+    QTRY_COMPARE_WITH_TIMEOUT(Runner->Runs(), uint64_t(Runs), 10000);
+    QFile Recorded(Out);
+    QVERIFY(Recorded.open(QIODevice::ReadOnly));
+    const QStringList Lines = QString::fromUtf8(Recorded.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(Lines.size(), Runs);
+    // The simulated line has no network interface of its own to name.
+    const QString Rotated = QString::fromStdString("rotated||" + Rows[1].LineAddress + "|||");
+    QVERIFY2(Lines.last().startsWith(Rotated), qPrintable(Lines.last()));
+    if (OnFailure) QVERIFY2(Lines[0].startsWith("failed|691||||"), qPrintable(Lines[0]));
+    static const QRegularExpression Time(
+        "\\|\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$");
+    for (const QString& Line : Lines) QVERIFY2(Time.match(Line).hasMatch(), qPrintable(Line));
+    HangUpEntry("Line");
   }
 
   // Within the rotation: the public address is the one verified, recorded

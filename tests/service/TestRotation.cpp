@@ -242,11 +242,17 @@ class TestRotation : public QObject {
     QCOMPARE(DravikRasDropEntry("Line"), DWORD(0));
     // The library tells of the drop in real time, from its own thread.
     QTRY_VERIFY_WITH_TIMEOUT(FRotation->Phase() == TRotation::TPhase::Offline, 5000);
-    QVERIFY(WaitRows(2));
-    const uint64_t After = FRows[1].At - DroppedAt;
+    // The drop is a row of its own, with the address that went.
+    QVERIFY(WaitRows(3));
+    QCOMPARE(FRows[1].Record.Outcome, std::string("dropped"));
+    QCOMPARE(FRows[1].Record.LineAddress, FRows[0].Record.LineAddress);
+    QCOMPARE(FRows[1].Record.DialMs, int64_t(0));
+    QVERIFY(FRows[1].At - DroppedAt < 1000);
+    const uint64_t After = FRows[2].At - DroppedAt;
     QVERIFY2(After >= 5000 && After <= 6000, qPrintable(QString::number(After)));
-    QCOMPARE(FRows[1].Record.Outcome, std::string("connected"));
+    QCOMPARE(FRows[2].Record.Outcome, std::string("connected"));
     QVERIFY(FLogLines.filter("dropped while online").size() == 1);
+    QCOMPARE(FRotation->Metrics().Drops, uint64_t(1));
   }
 
   // Pause keeps the line as it is and stops the turns; resume gives a fresh
@@ -256,7 +262,7 @@ class TestRotation : public QObject {
     StartRotation();
     // The first dial is on its way until the monitor sees the line up.
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);
-    QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Busy);
+    QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Already);
     QVERIFY(WaitRows(1));
     QCOMPARE(FRotation->Pause(), TRotation::TRequest::Done);
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Paused);
@@ -270,9 +276,13 @@ class TestRotation : public QObject {
     QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Done);
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Offline);
     QVERIFY(!LineConnected());
+    // A second request during the offline wait is the same rotation: the
+    // wait is not cut short.
+    QCOMPARE(FRotation->RotateNow(), TRotation::TRequest::Already);
+    QCOMPARE(FRotation->Phase(), TRotation::TPhase::Offline);
     const uint64_t RotatedAt = TClock::Instance().Now();
     QVERIFY(WaitRows(2));
-    QVERIFY(FRows[1].At - RotatedAt <= 6000);
+    QVERIFY(FRows[1].At - RotatedAt >= 5000 && FRows[1].At - RotatedAt <= 6000);
     QVERIFY(FRows[1].Record.LineAddress != FRows[0].Record.LineAddress);
     // Paused while offline, resumed: dials at once.
     QVERIFY(AdvanceUntil([&] { return FRotation->Phase() == TRotation::TPhase::Offline; }, 70000));
@@ -281,6 +291,49 @@ class TestRotation : public QObject {
     QCOMPARE(FRotation->Resume(), TRotation::TRequest::Done);
     QCOMPARE(FRotation->Phase(), TRotation::TPhase::Dialling);
     QVERIFY(WaitRows(3, 1000));
+  }
+
+  // The status in each phase: the address only while the line is up, the
+  // last one beside it, what the wait is for, and a next step only where a
+  // step is timed (a dial's own time limit is none).
+  void StatusInEachPhase_data() {
+    QTest::addColumn<int>("Phase");
+    QTest::addColumn<bool>("Up");
+    QTest::addColumn<QString>("WaitingFor");
+    QTest::addColumn<bool>("Timed");
+    using P = TRotation::TPhase;
+    QTest::newRow("dialling") << int(P::Dialling) << false << "dial" << false;
+    QTest::newRow("online") << int(P::Online) << true << "online time" << true;
+    QTest::newRow("offline") << int(P::Offline) << false << "offline time" << true;
+    QTest::newRow("retry wait") << int(P::RetryWait) << false << "retry after a failure" << true;
+    QTest::newRow("paused") << int(P::Paused) << true << "resume" << false;
+  }
+  void StatusInEachPhase() {
+    QFETCH(int, Phase);
+    QFETCH(bool, Up);
+    QFETCH(QString, WaitingFor);
+    QFETCH(bool, Timed);
+    DriveTo(static_cast<TRotation::TPhase>(Phase));
+    const TRotation::TStatus Status = FRotation->Status();
+    QCOMPARE(QString::fromStdString(Status.WaitingFor), WaitingFor);
+    QCOMPARE(Status.NextStepMs >= 0, Timed);
+    QCOMPARE(Status.UpSinceMs >= 0, Up);
+    // A dial on its way may have its line listed before the rotation sees it.
+    if (Phase != int(TRotation::TPhase::Dialling)) QCOMPARE(LineConnected(), Up);
+    const std::string Last = FRows.empty() ? std::string() : FRows.back().Record.LineAddress;
+    if (Up) {
+      QCOMPARE(Status.Address, Last);
+      QVERIFY(!Status.Address.empty());
+      QCOMPARE(Status.PreviousAddress, std::string());
+    } else {
+      QCOMPARE(Status.Address, std::string());
+      QCOMPARE(Status.PreviousAddress, Last);
+    }
+    const bool Failed = Phase == int(TRotation::TPhase::RetryWait);
+    QCOMPARE(Status.LastErrorCode, Failed ? 678 : 0);
+    QCOMPARE(Status.Failures, uint64_t(Failed ? 1 : 0));
+    QCOMPARE(Status.LastError.empty(), !Failed);
+    QCOMPARE(Status.Dials, uint64_t(1));
   }
 
   // Stopping ends at once in every phase: a dial on its way is abandoned

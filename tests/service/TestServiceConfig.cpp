@@ -1,12 +1,15 @@
 // The service's configuration file: every key read, every bad line refused
 // with the file, the line and the key named.
 
+#include <unistd.h>
+
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "ServiceTestSupport.h"
 #include "TPlantedFile.h"
 #include "TServiceConfig.h"
+#include "TServicePaths.h"
 
 Q_DECLARE_METATYPE(std::vector<std::string>)
 
@@ -272,6 +275,43 @@ class TestServiceConfig : public QObject {
     QVERIFY(
         QString::fromStdString(LoadServiceConfig(Dir.filePath("big.conf").toStdString(), Config))
             .endsWith("larger than 64 KiB"));
+  }
+
+  // dravikd and dravikctl reading the same file agree on where the state
+  // and the token are, whatever the environment of each: the template
+  // unit's file names its own folder.
+  void StateDirFollowsConfig_data() {
+    QTest::addColumn<QString>("File");
+    QTest::addColumn<QString>("Key");
+    QTest::addColumn<QString>("Folder");
+    QTest::newRow("the plain unit's file") << "/etc/dravik/dravikd.conf"
+                                           << ""
+                                           << "/var/lib/dravik";
+    QTest::newRow("a template instance's file") << "/etc/dravik/line2.conf"
+                                                << ""
+                                                << "/var/lib/dravik/line2";
+    QTest::newRow("a file elsewhere") << "/srv/lines/a.conf"
+                                      << ""
+                                      << "/var/lib/dravik";
+    QTest::newRow("state-dir set") << "/etc/dravik/line2.conf"
+                                   << "/srv/state"
+                                   << "/srv/state";
+  }
+  void StateDirFollowsConfig() {
+    QFETCH(QString, File);
+    QFETCH(QString, Key);
+    QFETCH(QString, Folder);
+    if (geteuid() != 0 && Key.isEmpty()) QSKIP("the system's folders are root's");
+    const QByteArray Saved = qgetenv("STATE_DIRECTORY");
+    qunsetenv("STATE_DIRECTORY");
+    qputenv("XDG_STATE_HOME", "/home/someone/.state");
+    const std::string Dir = ServiceStateDirFor(File.toStdString(), Key.toStdString());
+    const std::string Token = ServiceTokenFileFor(File.toStdString(), Key.toStdString(), {});
+    const std::string Named = ServiceTokenFileFor(File.toStdString(), Key.toStdString(), "/t");
+    if (!Saved.isNull()) qputenv("STATE_DIRECTORY", Saved);
+    QCOMPARE(QString::fromStdString(Dir), Folder);
+    QCOMPARE(QString::fromStdString(Token), Folder + "/token");
+    QCOMPARE(Named, std::string("/t"));
   }
 };
 
