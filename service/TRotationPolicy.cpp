@@ -1,14 +1,70 @@
 #include "TRotationPolicy.h"
 
 #include <algorithm>
+#include <cstdio>
 
 TRotationPolicy::TRotationPolicy(const TServiceConfig& AConfig, QTimeZone AZone)
-    : FOnlineSeconds(AConfig.OnlineSeconds),
+    : FConfig(AConfig),
+      FOnlineSeconds(AConfig.OnlineSeconds),
       FJitterMs(int64_t(AConfig.OnlineJitterSeconds) * 1000),
       FDownOutside(AConfig.DownOutsideSchedule),
       FAddresses(AConfig.DistinctFrom, AConfig.DistinctPrefix, AConfig.DistinctPrefix6),
       FJitter(AConfig.JitterSeedGiven ? AConfig.JitterSeed : TJitter::RandomSeed()),
       FSchedule(AConfig.Schedule, AConfig.RotateAt, std::move(AZone)) {}
+
+namespace {
+
+std::string Clock(int AMinute) {
+  char Text[16];
+  std::snprintf(Text, sizeof Text, "%02d:%02d", AMinute / 60, AMinute % 60);
+  return Text;
+}
+
+std::string Days(uint8_t ADays) {
+  static const char* const Names[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+  if (ADays == 0x7F) return {};
+  std::string Text;
+  for (int Day = 0; Day < 7; ++Day)
+    if ((ADays & (1 << Day)) != 0) Text += std::string(Text.empty() ? "" : ",") + Names[Day];
+  return Text + " ";
+}
+
+}  // namespace
+
+std::vector<std::string> TRotationPolicy::Describe() const {
+  std::vector<std::string> Lines;
+  if (FConfig.DistinctPrefix > 0 || FConfig.DistinctPrefix6 > 0) {
+    std::string Line = "a new address must also leave the recent ones' subnets:";
+    if (FConfig.DistinctPrefix > 0) Line += " IPv4 /" + std::to_string(FConfig.DistinctPrefix);
+    if (FConfig.DistinctPrefix6 > 0) Line += " IPv6 /" + std::to_string(FConfig.DistinctPrefix6);
+    Lines.push_back(Line);
+  }
+  if (FJitterMs > 0) {
+    Lines.push_back("online times drawn from " +
+                    (FConfig.RotateAt.empty() ? std::to_string(FOnlineSeconds) + " s"
+                                              : std::string("the time to the next rotate-at")) +
+                    " +- " + std::to_string(FConfig.OnlineJitterSeconds) + " s, seed " +
+                    std::to_string(FJitter.Seed()));
+  }
+  if (!FConfig.Schedule.empty()) {
+    std::string Line = "rotating only in the windows";
+    for (const TScheduleWindow& Window : FConfig.Schedule)
+      Line +=
+          " " + Days(Window.Days) + Clock(Window.StartMinute) + "-" + Clock(Window.EndMinute) + ",";
+    Line.back() = ';';
+    Lines.push_back(Line + " outside them the line " +
+                    (FDownOutside ? "is down" : "stays as it is") + " (time zone " +
+                    FSchedule.ZoneName() + ")");
+  }
+  if (!FConfig.RotateAt.empty()) {
+    std::string Line = "rotating at";
+    for (const TScheduleTime& Time : FConfig.RotateAt)
+      Line += " " + Days(Time.Days) + Clock(Time.Minute) + ",";
+    Line.pop_back();
+    Lines.push_back(Line + " (time zone " + FSchedule.ZoneName() + ")");
+  }
+  return Lines;
+}
 
 void TRotationPolicy::BeginOnline(uint64_t ANowMs, int64_t AWallMs) {
   FEndNowMs = FEndWallMs = FSlotMs = -1;

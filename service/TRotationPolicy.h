@@ -15,6 +15,8 @@
 
 #include <QTimeZone>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "TAddressPolicy.h"
 #include "TJitter.h"
@@ -28,6 +30,9 @@ class TRotationPolicy {
 
   explicit TRotationPolicy(const TServiceConfig& AConfig,
                            QTimeZone AZone = QTimeZone::systemTimeZone());
+
+  // The rules in force, for the log: one line each, none for the defaults.
+  std::vector<std::string> Describe() const;
 
   TAddressPolicy& Addresses() { return FAddresses; }
   const TAddressPolicy& Addresses() const { return FAddresses; }
@@ -60,6 +65,7 @@ class TRotationPolicy {
   int64_t OutsideLeftMs(int64_t AWallMs) const;
 
  private:
+  TServiceConfig FConfig;
   int64_t FOnlineSeconds;
   int64_t FJitterMs;
   bool FDownOutside;

@@ -61,6 +61,7 @@ class TSchedule {
 
   bool HasWindows() const { return !FWindows.empty(); }
   bool HasTimes() const { return !FTimes.empty(); }
+  std::string ZoneName() const { return FZone.id().toStdString(); }
 
   // The window AMs falls in (windows that touch or overlap counted as one),
   // looked for a week around it; false outside every window. Without
