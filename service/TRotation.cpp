@@ -128,8 +128,8 @@ void TRotation::BeginTurn() { FTurnStartedMs = TClock::Instance().Now(); }
 void TRotation::Dial() {
   // A turn whose waits ran past the window's end does not bring the line
   // up where it is to stay down.
-  if (FPolicy.DownOutside() && !FPolicy.InWindow(WallClock())) {
-    FLog.Info("outside the schedule: the line stays down until the next window");
+  if (FPolicy.DownOutside() && !FPolicy.InWindow(WallClock()) && !FDialler->Connected()) {
+    FLog.Info("outside the schedule's windows: the line stays down until the next one");
     OutsideStep();
     return;
   }
@@ -164,6 +164,8 @@ void TRotation::Dial() {
   FDialTimed = true;
   ++FMetrics.Dials;
   FLineAddress.clear();
+  FLineAddress6.clear();
+  FLinePrefix6.clear();
   FPeerAddress.clear();
   FInterface.clear();
   FNext = &TRotation::DialTimeUp;
@@ -406,10 +408,10 @@ void TRotation::OnlineStep() {
 
 void TRotation::LeaveWindow() {
   if (FPolicy.DownOutside() && FDialler->Connected()) {
-    FLog.Info("the schedule's window is over: hanging up until the next one");
+    FLog.Info("outside the schedule's windows: hanging up until the next one");
     HangUpLine();
   } else {
-    FLog.Info("the schedule's window is over: the line stays as it is until the next one");
+    FLog.Info("outside the schedule's windows: the line stays as it is until the next one");
   }
   OutsideStep();
 }

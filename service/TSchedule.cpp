@@ -37,6 +37,14 @@ std::vector<std::string_view> Words(std::string_view AText) {
   return Found;
 }
 
+// An item or a part of it as a problem quotes it: cut short, so that the
+// problem stays one short line.
+std::string Quoted(std::string_view AText) {
+  constexpr size_t MaxQuoted = 40;
+  return "\"" + std::string(AText.substr(0, MaxQuoted)) +
+         (AText.size() > MaxQuoted ? "...\"" : "\"");
+}
+
 std::optional<int> DayIndex(std::string_view AText) {
   if (AText.size() != 3) return std::nullopt;
   std::string Lower;
@@ -55,8 +63,8 @@ std::string ParseDays(std::string_view AText, uint8_t& ADays) {
   const auto From = DayIndex(First);
   const auto To = DayIndex(Last);
   if (!From || !To)
-    return "\"" + std::string(AText) +
-           "\" is no day or range of days (Mon Tue Wed Thu Fri Sat Sun, as in Mon-Fri)";
+    return Quoted(AText) +
+           " is no day or range of days (Mon Tue Wed Thu Fri Sat Sun, as in Mon-Fri)";
   for (int Day = *From;; Day = (Day + 1) % 7) {
     ADays |= static_cast<uint8_t>(1u << Day);
     if (Day == *To) break;
@@ -69,10 +77,15 @@ std::optional<int> ParseTime(std::string_view AText, bool AEnd) {
   const size_t Colon = AText.find(':');
   if (Colon == std::string_view::npos || Colon == 0 || Colon > 2 || AText.size() != Colon + 3)
     return std::nullopt;
-  for (const char C : AText)
-    if (C != ':' && (C < '0' || C > '9')) return std::nullopt;
-  const int Hour = std::stoi(std::string(AText.substr(0, Colon)));
-  const int Minute = std::stoi(std::string(AText.substr(Colon + 1)));
+  int Hour = 0;
+  int Minute = 0;
+  for (size_t Index = 0; Index < AText.size(); ++Index) {
+    if (Index == Colon) continue;
+    const char C = AText[Index];
+    if (C < '0' || C > '9') return std::nullopt;
+    int& Part = Index < Colon ? Hour : Minute;
+    Part = Part * 10 + (C - '0');
+  }
   if (Minute > 59) return std::nullopt;
   if (Hour == 24 && Minute == 0 && AEnd) return 1440;
   if (Hour > 23) return std::nullopt;
@@ -106,7 +119,7 @@ std::string ParseItems(const std::string& AText, const char* AExample, TOnTime A
       if (!Problem.empty()) return Problem;
       if (Parts.size() == 2) Time = Parts[1];
     } else {
-      return "\"" + std::string(Item) + "\" is not DAYS TIME (as in " + AExample + ")";
+      return Quoted(Item) + " is not DAYS TIME (as in " + AExample + ")";
     }
     if (Time.empty()) {
       // Days alone: they belong to the next item.
@@ -132,11 +145,12 @@ std::string ParseScheduleWindows(const std::string& AText, std::vector<TSchedule
         const auto End =
             Dash == std::string_view::npos ? std::nullopt : ParseTime(ATime.substr(Dash + 1), true);
         if (!Start || !End)
-          return "\"" + std::string(ATime) +
-                 "\" is no window START-END of times from 00:00 to 24:00 (as in 08:00-20:00)";
-        if (*Start == *End)
-          return "\"" + std::string(ATime) + "\" starts where it ends; a whole day is 00:00-24:00";
-        Windows.push_back({ADays, *Start, *End});
+          return Quoted(ATime) +
+                 " is no window START-END of times from 00:00 to 24:00 (as in 08:00-20:00)";
+        if (*Start == *End && *Start != 0)
+          return Quoted(ATime) + " starts where it ends; a whole day is 00:00-24:00";
+        // Midnight as an end is the day's end.
+        Windows.push_back({ADays, *Start, *End == 0 ? 1440 : *End});
         return std::string();
       });
   if (Problem.empty()) AWindows = std::move(Windows);
@@ -148,8 +162,7 @@ std::string ParseScheduleTimes(const std::string& AText, std::vector<TScheduleTi
   const std::string Problem =
       ParseItems(AText, "Mon-Fri 03:00", [&](uint8_t ADays, std::string_view ATime) {
         const auto Minute = ParseTime(ATime, false);
-        if (!Minute)
-          return "\"" + std::string(ATime) + "\" is no time from 00:00 to 23:59 (as in 03:00)";
+        if (!Minute) return Quoted(ATime) + " is no time from 00:00 to 23:59 (as in 03:00)";
         Times.push_back({ADays, *Minute});
         return std::string();
       });

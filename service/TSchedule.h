@@ -11,7 +11,7 @@
 // 08:00-12:00"). Without days an item holds every day. TIME is H:MM or
 // HH:MM; a window is START-END, and an END at or before START ends on the
 // next day (22:00-06:00 runs over midnight, its days being the days it
-// starts on); 24:00 is the end of a day.
+// starts on); 24:00 is the end of a day, and so is 00:00 as an end.
 //
 // Times are wall-clock times of the zone given. A time that a daylight-
 // saving change skips (02:30 on the night the clocks go forward) is taken

@@ -116,7 +116,7 @@ const std::map<std::string, TKeyReader>& Readers() {
       {"schedule",
        [](const std::string& AValue, TServiceConfig& AConfig) {
          // The problem quotes the item, which the file may have in any bytes.
-         return Shown(ParseScheduleWindows(AValue, AConfig.Schedule), MaxValueBytes);
+         return Shown(ParseScheduleWindows(AValue, AConfig.Schedule), 300);
        }},
       {"outside-schedule",
        [](const std::string& AValue, TServiceConfig& AConfig) {
@@ -126,7 +126,7 @@ const std::map<std::string, TKeyReader>& Readers() {
        }},
       {"rotate-at",
        [](const std::string& AValue, TServiceConfig& AConfig) {
-         return Shown(ParseScheduleTimes(AValue, AConfig.RotateAt), MaxValueBytes);
+         return Shown(ParseScheduleTimes(AValue, AConfig.RotateAt), 300);
        }},
       {"retry-first-seconds", Whole(&TServiceConfig::RetryFirstSeconds, 1, 86400)},
       {"retry-longest-seconds", Whole(&TServiceConfig::RetryLongestSeconds, 1, 86400)},

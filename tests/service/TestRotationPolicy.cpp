@@ -270,6 +270,7 @@ class TestRotationPolicy : public QObject {
     QTest::newRow("no end") << "Mon 08:00" << false << "\"08:00\" is no window START-END";
     QTest::newRow("hour 25") << "08:00-25:00" << false << "\"08:00-25:00\" is no window";
     QTest::newRow("minutes 60") << "08:60-10:00" << false << "is no window";
+    QTest::newRow("two colons") << "15::0" << true << "\"15::0\" is no time";
     QTest::newRow("24:00 as a start") << "24:00-10:00" << false << "is no window";
     QTest::newRow("empty window") << "08:00-08:00" << false << "starts where it ends";
     QTest::newRow("empty item") << "08:00-09:00,,10:00-11:00" << false << "an empty item";

@@ -46,6 +46,10 @@ struct TSimConnection {
 struct TSimIpv6 {
   std::string Address;
   std::string Prefix;
+  bool operator==(const TSimIpv6& AOther) const {
+    return Address == AOther.Address && Prefix == AOther.Prefix;
+  }
+  bool operator!=(const TSimIpv6& AOther) const { return !(*this == AOther); }
 };
 
 // A connection that ended before its dial had finished, and why: a dialler
