@@ -56,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   if (!InRange(Config.DistinctPrefix, 0, 32) || !InRange(Config.DistinctPrefix6, 0, 128) ||
       !InRange(Config.OnlineJitterSeconds, 0, 31 * 86400))
     std::abort();
-  // Windows and times as the schedule reckons with them, never both kinds.
-  if (!Config.Schedule.empty() && !Config.RotateAt.empty()) std::abort();
+  // Windows and times as the schedule reckons with them.
   if (Config.Schedule.size() > MaxScheduleItems || Config.RotateAt.size() > MaxScheduleItems)
     std::abort();
   for (const TScheduleWindow& Window : Config.Schedule) {

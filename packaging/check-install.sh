@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs a build into a staging prefix and checks what lands there: the
 # layout, the programs finding the dial-up library through their run paths
-# alone, the menu entry, the AppStream data, the icon sizes and the manual
-# pages.
+# alone, the menu entry, the AppStream data, the icon sizes, the manual pages
+# and the service's configuration file, which refuses to start the service
+# until the entry is named.
 #
 #   packaging/check-install.sh BUILD-DIR APP-ID
 set -euo pipefail
@@ -20,13 +21,21 @@ cmake --install "$build" --prefix "$stage" >"$work/install.log" || {
   exit 1
 }
 
-for f in bin/dravik-ras lib/dravik/dravik.bin lib/dravik/librasapi32.so \
+for f in bin/dravik-ras bin/dravikd bin/dravikctl lib/dravik/dravik.bin lib/dravik/librasapi32.so \
   share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
   share/icons/hicolor/scalable/apps/dravik.svg \
-  share/man/man1/dravik.1.gz share/man/man1/dravik-ras.1.gz \
-  share/doc/dravik/copyright share/doc/dravik/changelog.gz \
+  share/man/man1/dravik.1.gz share/man/man1/dravik-ras.1.gz share/man/man1/dravikctl.1.gz \
+  share/man/man8/dravikd.8.gz share/man/man5/dravikd.conf.5.gz \
+  lib/systemd/system/dravikd.service lib/systemd/system/dravikd@.service \
+  lib/systemd/user/dravikd.service share/doc/dravikd/examples/dravikd.conf \
   share/dravik/translations/dravik_zh_CN.qm share/dravik/translations/dravik_en.qm; do
   [[ -e $stage/$f ]] || fail "$f is not installed"
+done
+# Each package's own documentation folder.
+for package in dravik dravik-ras dravikd; do
+  for f in copyright changelog.gz; do
+    [[ -e $stage/share/doc/$package/$f ]] || fail "share/doc/$package/$f is not installed"
+  done
 done
 [[ -L $stage/bin/dravik && $(readlink "$stage/bin/dravik") == ../lib/dravik/dravik.bin ]] ||
   fail "bin/dravik is not a link to ../lib/dravik/dravik.bin"
@@ -35,10 +44,18 @@ done
 
 # The dial-up library is found beside the program through the run path, with
 # nothing in the environment pointing at it.
-for program in lib/dravik/dravik.bin bin/dravik-ras; do
+for program in lib/dravik/dravik.bin bin/dravik-ras bin/dravikd; do
   found=$(env -u LD_LIBRARY_PATH ldd "$stage/$program" | awk '$1 == "librasapi32.so" { print $3 }')
   [[ -n $found && $(realpath "$found") == "$(realpath "$stage/lib/dravik/librasapi32.so")" ]] ||
     fail "$program finds the dial-up library at '${found:-nowhere}'"
+done
+# What a server without a screen installs draws nothing: neither the service,
+# its client, dravik-ras nor the library need a graphical library, even
+# indirectly.
+for program in bin/dravikd bin/dravikctl bin/dravik-ras lib/dravik/librasapi32.so; do
+  drawing=$(env -u LD_LIBRARY_PATH ldd "$stage/$program" |
+    awk '$1 ~ /^lib(Qt6(Gui|Widgets|OpenGL)|X11|xcb|GL|EGL|gtk|fontconfig|freetype)[-.]/ { print $1 }' | tr '\n' ' ')
+  [[ -z $drawing ]] || fail "$program needs graphical libraries: $drawing"
 done
 mkdir -m 0700 "$work/ras"
 entries=$(env -u LD_LIBRARY_PATH DRAVIK_RAS_DIR="$work/ras" DRAVIK_RAS_PROVIDER=sim \
@@ -73,9 +90,30 @@ for size in 16 24 32 48 64 128 256; do
   [[ "$w $h" == "$size $size" ]] || fail "the ${size}x${size} icon is ${w}x${h}"
 done
 
+# The configuration file lands beside the prefix /usr, as /etc would for the
+# packages, and keeps the service from starting, saying why, until its entry
+# is named; then the service takes it.
+config=$work/stage/etc/dravik/dravikd.conf
+if [[ ! -f $config ]]; then
+  fail "etc/dravik/dravikd.conf is not installed beside the prefix"
+else
+  # Should it start after all, it ends within seconds and writes only here.
+  service_env=(env -u LD_LIBRARY_PATH DRAVIK_RAS_DIR="$work/ras" DRAVIK_RAS_PROVIDER=sim
+    XDG_STATE_HOME="$work/state")
+  status=0
+  out=$(timeout 10 "${service_env[@]}" "$stage/bin/dravikd" --config "$config" 2>&1) || status=$?
+  [[ $status -eq 78 && $out == *"$config: entry: not set: this file must name the phonebook entry"* ]] ||
+    fail "dravikd with the installed configuration ended $status: $out"
+  cp "$config" "$work/named.conf"
+  echo "entry = Broadband" >>"$work/named.conf"
+  out=$("${service_env[@]}" "$stage/bin/dravikd" --config "$work/named.conf" --check-config 2>&1) ||
+    fail "dravikd --check-config refused the installed configuration with an entry: $out"
+fi
+
 # Every page renders without a warning from the formatter.
-for page in "$stage"/share/man/man1/*.1.gz; do
-  name=$(basename "$page" .1.gz)
+for page in "$stage"/share/man/man?/*.gz; do
+  name=$(basename "$page" .gz)
+  name=${name%.*}
   if ! MANWIDTH=80 LC_ALL=C.UTF-8 man --warnings -E UTF-8 -l "$page" >"$work/man.out" 2>"$work/man.err"; then
     fail "man -l $name failed: $(cat "$work/man.err")"
   elif [[ -s $work/man.err ]]; then

@@ -26,13 +26,18 @@ cpack --config "$build/CPackConfig.cmake" -G DEB -B "$build/package" >"$build/cp
   cat "$build/cpack.log" >&2
   exit 1
 }
-deb=$(ls "$build"/package/dravik_*.deb)
-echo "== package: $deb"
-dpkg-deb --field "$deb" Package Version Architecture Depends Recommends
+ras_deb=$(ls "$build"/package/dravik-ras_*.deb)
+window_deb=$(ls "$build"/package/dravik_*.deb)
+service_deb=$(ls "$build"/package/dravikd_*.deb)
+for deb in "$ras_deb" "$window_deb" "$service_deb"; do
+  echo "== package: $deb"
+  dpkg-deb --field "$deb" Package Version Architecture Depends Recommends
+done
 
 echo "== lintian"
 lintian_status=0
-lintian --fail-on error --tag-display-limit 0 "$deb" >"$build/lintian.log" 2>&1 || lintian_status=$?
+lintian --fail-on error --tag-display-limit 0 "$ras_deb" "$window_deb" "$service_deb" \
+  >"$build/lintian.log" 2>&1 || lintian_status=$?
 grep -v '^running with root privileges' "$build/lintian.log" || true
 ((lintian_status == 0)) || { echo "lintian reports errors" >&2; exit 1; }
 echo "lintian: no errors"
@@ -69,7 +74,7 @@ if ! debootstrap --variant=minbase bookworm "$root" "$mirror" >"$work/debootstra
   mkdir -p "$work/dpkg-root/var/lib/dpkg/updates" "$work/dpkg-root/var/lib/dpkg/info"
   touch "$work/dpkg-root/var/lib/dpkg/status"
   dpkg --root="$work/dpkg-root" --force-depends --force-not-root --force-script-chrootless \
-    --log=/dev/null -i "$deb" >/dev/null
+    --log=/dev/null -i "$ras_deb" "$window_deb" "$service_deb" >/dev/null
   mkdir -m 0700 "$work/ras"
   out=$(env -u LD_LIBRARY_PATH DRAVIK_RAS_DIR="$work/ras" "$work/dpkg-root/usr/bin/dravik-ras" entries)
   [[ $out == Broadband ]] || { echo "FAIL: dravik-ras entries printed '$out'" >&2; exit 1; }
@@ -83,13 +88,103 @@ mkdir -p "$root/proc"
 mount -t proc proc "$root/proc"
 mounted+=("$root/proc")
 cp /etc/resolv.conf "$root/etc/resolv.conf"
-cp "$deb" "$root/tmp/"
+cp "$ras_deb" "$window_deb" "$service_deb" "$root/tmp/"
+ras=/tmp/$(basename "$ras_deb")
+window=/tmp/$(basename "$window_deb")
+service=/tmp/$(basename "$service_deb")
 
-echo "== installing the package with apt (its dependencies from the mirror)"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 "$@"; }
 in_root apt-get update -qq >"$work/apt.log" 2>&1 || { cat "$work/apt.log" >&2; exit 1; }
+
+# What apt would add to this minimal root for each package, with and without
+# the recommended packages; it asks, is told no, and changes nothing.
+pull() {
+  local out
+  out=$(in_root apt-get install --assume-no "$@" 2>&1 || true)
+  local count size
+  count=$(sed -nE 's/.* ([0-9]+) newly installed.*/\1/p' <<<"$out")
+  size=$(sed -nE 's/^After this operation, (.*) of additional disk space will be used.*/\1/p' <<<"$out")
+  [[ -n $count ]] || { echo "apt did not say what it would install: $out" >&2; return 1; }
+  echo "$count packages, ${size:-0 B}"
+}
+echo "== what each package pulls into a minimal Debian 12 (debootstrap --variant=minbase)"
+echo "service (dravikd, dravik-ras): $(pull --no-install-recommends "$service" "$ras");" \
+  "with recommends: $(pull "$service" "$ras")"
+echo "window (dravik, dravik-ras): $(pull --no-install-recommends "$window" "$ras");" \
+  "with recommends: $(pull "$window" "$ras")"
+
+echo "== installing the service package alone with apt (its dependencies from the mirror)"
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-  "/tmp/$(basename "$deb")" >>"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; exit 1; }
+  "$service" "$ras" >>"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; exit 1; }
+echo "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Status}; ' dravikd dravik-ras)"
+cat >"$root/tmp/service-trial.sh" <<'TRIAL'
+#!/bin/bash
+# Runs as root inside the fresh root, with the service package installed.
+set -u
+failures=0
+pass() { echo "PASS: $*"; }
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+drawing=$(dpkg-query -W -f='${Package}\n' 2>/dev/null |
+  grep -E '^(libqt6(gui|widgets|opengl)6|libgtk-?[0-9]|libgl1|libegl1|libx11-6|libxcb1|libfontconfig1|libllvm|fonts-)' | tr '\n' ' ')
+if [[ -z $drawing ]]; then
+  pass "the service package pulled no graphical library (no Qt Gui or Widgets, X11, GL, GTK, fonts)"
+else
+  fail "the service package pulled graphical libraries: $drawing"
+fi
+
+config=/etc/dravik/dravikd.conf
+if dpkg-query -W -f='${Conffiles}' dravikd | grep -q " $config "; then
+  pass "$config is a configuration file of the package"
+else
+  fail "$config is not among the package's configuration files"
+fi
+out=$(DRAVIK_RAS_PROVIDER=sim timeout 20 dravikd 2>&1)
+status=$?
+if [[ $status -eq 78 && $out == *"$config: entry: not set"* ]]; then
+  pass "dravikd with the installed configuration refuses to start (exit $status): $out"
+else
+  fail "dravikd with the installed configuration ended $status: $out"
+fi
+
+# The entry named, the service runs the simulated line (asked for by name)
+# and answers dravikctl with the same configuration.
+cp "$config" /tmp/named.conf
+printf 'entry = Broadband\nonline-seconds = 30\n' >>/tmp/named.conf
+DRAVIK_RAS_PROVIDER=sim dravikd --config /tmp/named.conf >/tmp/dravikd.log 2>&1 &
+service=$!
+status_out=
+for _ in $(seq 100); do
+  status_out=$(dravikctl --config /tmp/named.conf status 2>&1) && break
+  sleep 0.2
+done
+if [[ $status_out == *"entry:"*Broadband* ]]; then
+  pass "dravikctl status answered by the installed service: $(tr '\n' ' ' <<<"$status_out")"
+else
+  fail "dravikctl status: $status_out; the service's log: $(cat /tmp/dravikd.log)"
+fi
+kill -TERM "$service"
+wait "$service"
+status=$?
+[[ $status -eq 0 ]] && pass "dravikd ended on SIGTERM with 0" || fail "dravikd ended on SIGTERM with $status"
+
+# A purge takes the configuration, the history and the token; the library
+# stays for the window program.
+DEBIAN_FRONTEND=noninteractive apt-get purge -y -qq dravikd >/tmp/purge.log 2>&1 ||
+  fail "apt-get purge dravikd: $(cat /tmp/purge.log)"
+left=$(ls -d /etc/dravik /var/lib/dravik /usr/bin/dravikd 2>/dev/null | tr '\n' ' ')
+[[ -z $left ]] && pass "a purge of dravikd left nothing of it" || fail "a purge of dravikd left $left"
+echo "$failures check(s) failed"
+exit $((failures > 0))
+TRIAL
+chmod 0755 "$root/tmp/service-trial.sh"
+echo "== trying the service package as root"
+service_status=0
+in_root env HOME=/root /bin/bash /tmp/service-trial.sh || service_status=$?
+
+echo "== installing the window package with apt"
+in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+  "$window" >>"$work/apt.log" 2>&1 || { tail -20 "$work/apt.log" >&2; exit 1; }
 echo "installed: $(in_root dpkg-query -W -f='${Package} ${Version} ${Status}' dravik)"
 # What the trial itself needs: a virtual screen, a window manager that closes
 # windows the way a user does, and a way to press its keys.
@@ -168,6 +263,8 @@ exit $((failures > 0))
 TRIAL
 chmod 0755 "$root/tmp/trial.sh"
 
-echo "== trying the installed package as an ordinary user"
+echo "== trying the window package as an ordinary user"
+window_status=0
 chroot --userspec=tester:tester "$root" /usr/bin/env -i HOME=/home/tester USER=tester \
-  PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 /bin/bash /tmp/trial.sh
+  PATH=/usr/local/bin:/usr/bin:/bin LANG=C.UTF-8 /bin/bash /tmp/trial.sh || window_status=$?
+((service_status == 0 && window_status == 0))

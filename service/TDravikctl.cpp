@@ -194,7 +194,7 @@ void PrintStatus(const QJsonObject& AStatus) {
     if (Next.isDouble()) Waiting += QString(", next step in %1 s").arg(Next.toInteger());
     std::printf("waiting for: %s\n", qPrintable(Waiting));
   }
-  std::printf("dials:       %lld (%lld new addresses, %lld failures)\n",
+  std::printf("dials:       %lld (new addresses: %lld, failures: %lld)\n",
               static_cast<long long>(AStatus.value("dials").toInteger()),
               static_cast<long long>(AStatus.value("rotations").toInteger()),
               static_cast<long long>(AStatus.value("failures").toInteger()));
@@ -381,9 +381,11 @@ int RunDravikctl(int argc, char** argv) {
   std::string Token;
   Problem = LoadControlToken(TokenFile, false, Token);
   if (!Problem.empty()) {
-    const std::string Said = "control token: " + Problem + " (the dravikd reading " +
-                             Options.ConfigFile + " keeps it there; its token-file key names " +
-                             "another file)";
+    const std::string Said =
+        "control token: " + Problem +
+        (Config.TokenFile.empty() ? " (where the dravikd reading " + Options.ConfigFile +
+                                        " keeps it; a token-file key there names another file)"
+                                  : " (named by the token-file key of " + Options.ConfigFile + ")");
     // The history can do without the service.
     if (!History) return Fail(ExitUnreachable, Said);
     std::fprintf(stderr, "dravikctl: %s\n", Said.c_str());

@@ -128,6 +128,7 @@ std::string THistory::Open(const std::string& AFileName) {
     return AFileName + ": " + Problem;
   }
   FFileName = AFileName;
+  FRowColumns = RowColumns();
   return {};
 }
 
@@ -150,6 +151,18 @@ std::string THistory::QuickCheck(bool& ADamaged) {
   return ADamaged ? Answer.substr(0, 200) : std::string();
 }
 
+std::string THistory::RowColumns() const {
+  // A history from before a column came is read as its rows were meant:
+  // the column's default. Only the service, which writes, adds the column.
+  return std::string(
+             "time_ms, entry, line_address, peer_address, public_address, dial_ms,"
+             " outcome, error_code, detail, id, ") +
+         (HasColumn("simulated") ? "simulated" : "0") +
+         (HasColumn("reason") ? ", reason" : ", ''") +
+         (HasColumn("address6") ? ", address6" : ", ''") +
+         (HasColumn("prefix6") ? ", prefix6" : ", ''");
+}
+
 std::string THistory::OpenForReading(const std::string& AFileName) {
   if (FDb != nullptr) return "already open";
   if (sqlite3_open_v2(AFileName.c_str(), &FDb, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW,
@@ -162,6 +175,7 @@ std::string THistory::OpenForReading(const std::string& AFileName) {
   sqlite3_busy_timeout(FDb, 1000);
   Exec("PRAGMA cache_size=-256;");
   FFileName = AFileName;
+  FRowColumns = RowColumns();
   return {};
 }
 
@@ -235,12 +249,9 @@ bool THistory::Page(int64_t AFromMs, int64_t AAfterId, int ALimit, std::vector<T
     AProblem = "the history is not open";
     return false;
   }
-  TStatement Select =
-      Prepare(FDb,
-              "SELECT time_ms, entry, line_address, peer_address, public_address,"
-              " dial_ms, outcome, error_code, detail, id, simulated, reason, address6,"
-              " prefix6 FROM dials"
-              " WHERE id > ? AND time_ms >= ? ORDER BY id LIMIT ?");
+  const std::string Sql =
+      "SELECT " + FRowColumns + " FROM dials WHERE id > ? AND time_ms >= ? ORDER BY id LIMIT ?";
+  TStatement Select = Prepare(FDb, Sql.c_str());
   if (!Select) {
     AProblem = sqlite3_errmsg(FDb);
     return false;
@@ -281,12 +292,9 @@ bool THistory::Latest(int64_t AFromMs, int ALimit, std::vector<TDialRecord>& ARo
     AProblem = "the history is not open";
     return false;
   }
-  TStatement Select = Prepare(FDb,
-                              "SELECT * FROM (SELECT time_ms, entry, line_address, peer_address,"
-                              " public_address, dial_ms, outcome, error_code, detail, id,"
-                              " simulated, reason, address6, prefix6 FROM dials"
-                              " WHERE time_ms >= ? ORDER BY id DESC LIMIT ?)"
-                              " ORDER BY id");
+  const std::string Sql = "SELECT * FROM (SELECT " + FRowColumns +
+                          " FROM dials WHERE time_ms >= ? ORDER BY id DESC LIMIT ?) ORDER BY id";
+  TStatement Select = Prepare(FDb, Sql.c_str());
   if (!Select) {
     AProblem = sqlite3_errmsg(FDb);
     return false;

@@ -78,6 +78,9 @@ class THistory {
   // (ADamaged) or why it could not run.
   std::string QuickCheck(bool& ADamaged);
   bool HasColumn(const char* AName) const;
+  // The columns a row is read from, in ReadRow's order.
+  std::string RowColumns() const;
+  std::string FRowColumns;
   sqlite3* FDb = nullptr;
   std::string FFileName;
   std::unique_ptr<THistoryWriter> FWriter;

@@ -272,10 +272,9 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
     if (!Wrong.empty()) return Problem(Number, Key, Wrong);
   }
   if (Config.Entry.empty())
-    return Problem(0, "entry", "missing: name the phonebook entry to rotate");
-  if (!Config.Schedule.empty() && !Config.RotateAt.empty())
-    return Problem(0, "rotate-at",
-                   "does not go with schedule: give windows to rotate in, or times to rotate at");
+    return Problem(0, "entry",
+                   "not set: this file must name the phonebook entry to rotate (entry = NAME; "
+                   "dravik-ras entries lists them)");
   if (Config.RetryLongestSeconds < Config.RetryFirstSeconds)
     return Problem(0, "retry-longest-seconds", "must not be below retry-first-seconds");
   if (Config.ListenSocket.empty() && !IsLoopback(Config.ListenAddress) && !Config.AllowRemote)
@@ -286,6 +285,12 @@ std::string ParseServiceConfig(const std::string& AFileName, const std::string& 
                        "127.0.0.1 and reach it through an SSH tunnel or a TLS proxy)");
   AConfig = Config;
   return {};
+}
+
+std::vector<std::string> ServiceConfigKeys() {
+  std::vector<std::string> Keys;
+  for (const auto& [Key, Reader] : Readers()) Keys.push_back(Key);
+  return Keys;
 }
 
 std::string RemoteListenWarning(const TServiceConfig& AConfig) {

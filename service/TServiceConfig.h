@@ -34,7 +34,8 @@ struct TServiceConfig {
   // or hung up with DownOutsideSchedule.
   std::vector<TScheduleWindow> Schedule;
   bool DownOutsideSchedule = false;
-  // Not empty: rotate at these times instead of after OnlineSeconds.
+  // Not empty: rotate at these times instead of after OnlineSeconds (with
+  // a schedule, those in its windows).
   std::vector<TScheduleTime> RotateAt;
   // Empty: the line's own address is the one verified and recorded.
   std::string CheckUrl;
@@ -67,6 +68,9 @@ struct TServiceConfig {
 // first problem found stops the reading.
 std::string ParseServiceConfig(const std::string& AFileName, const std::string& AText,
                                TServiceConfig& AConfig);
+
+// Every key the file may hold, in byte order.
+std::vector<std::string> ServiceConfigKeys();
 
 // The warning owed when the control interface listens beyond this machine,
 // else empty.

@@ -18,8 +18,13 @@ std::string TServiceLog::Format(bool AJournal, TPriority APriority, const std::s
   std::string Line;
   if (AJournal) {
     Line = "<" + std::to_string(static_cast<int>(APriority)) + ">";
-  } else if (!ATime.empty()) {
-    Line = ATime + ' ';
+  } else {
+    // Without the journal's priorities, the word says what the line is.
+    if (!ATime.empty()) Line = ATime + ' ';
+    if (APriority <= LogError)
+      Line += "error: ";
+    else if (APriority == LogWarning)
+      Line += "warning: ";
   }
   Line.reserve(Line.size() + AText.size() + 1);
   for (const unsigned char C : AText) Line += (C < 0x20 || C == 0x7F) ? '?' : static_cast<char>(C);

@@ -3,7 +3,8 @@
 // The service's log: one line an event on standard error. Started by systemd
 // (JOURNAL_STREAM set) each line carries the journal's <N> priority prefix
 // and the journal adds the time; elsewhere each line starts with the local
-// time in ISO 8601, so that a log kept in a file says when things happened.
+// time in ISO 8601, so that a log kept in a file says when things happened,
+// and "error: " or "warning: " says what the priority would.
 
 #include <functional>
 #include <string>

@@ -267,7 +267,7 @@ class TestDravikd : public QObject {
                                << ":3: offline-seconds: must be a whole number";
     QTest::newRow("unknown key") << QByteArray("entry = Line\nonline = 5\n")
                                  << ":2: online: unknown key";
-    QTest::newRow("no entry") << QByteArray("# nothing\n") << ": entry: missing";
+    QTest::newRow("no entry") << QByteArray("# nothing\n") << ": entry: not set";
   }
   void BadConfiguration() {
     QFETCH(QByteArray, Text);
@@ -407,7 +407,8 @@ class TestDravikd : public QObject {
     QCOMPARE(Service.exitCode(), 0);
   }
 
-  // Both units pass systemd's own check, pointed at the programs built here.
+  // Both units pass systemd's own check, pointed at the programs and the
+  // manual pages built here.
   void UnitsVerify_data() {
     QTest::addColumn<QString>("Unit");
     QTest::addColumn<bool>("User");
@@ -433,6 +434,14 @@ class TestDravikd : public QObject {
     QProcess Analyze;
     QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
     Environment.insert("XDG_RUNTIME_DIR", Dir.filePath("run"));
+    // The pages the units name in Documentation=, where man looks for them.
+    const QDir Pages(DRAVIK_MAN_PAGES);
+    for (const QString& Page : Pages.entryList({"*.[158]"}, QDir::Files)) {
+      const QString Section = "man/man" + Page.right(1);
+      QVERIFY(QDir().mkpath(Dir.filePath(Section)));
+      QVERIFY(QFile::copy(Pages.filePath(Page), Dir.filePath(Section + "/" + Page)));
+    }
+    Environment.insert("MANPATH", Dir.filePath("man"));
     Analyze.setProcessEnvironment(Environment);
     Analyze.setProcessChannelMode(QProcess::MergedChannels);
     Analyze.start("systemd-analyze", QStringList(User ? "--user" : "--system")

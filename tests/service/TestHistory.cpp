@@ -64,7 +64,7 @@ class TestHistory : public QObject {
 
   // A row of the simulated line says so, a redial's row its reason, a
   // line's row its IPv6 facts; a history made before rows could say these
-  // gets the columns, its rows taken as real ones without them.
+  // reads as real rows without them, and gets the columns once written to.
   void SimulatedRows() {
     {
       sqlite3* Db = nullptr;
@@ -79,6 +79,21 @@ class TestHistory : public QObject {
                             nullptr, nullptr, nullptr),
                SQLITE_OK);
       sqlite3_close(Db);
+    }
+    {
+      // Read as it is (dravikctl with the service stopped): nothing added.
+      THistory Reading;
+      QCOMPARE(Reading.OpenForReading(File()), std::string());
+      std::vector<TDialRecord> Rows;
+      int64_t Next = -1;
+      std::string Problem;
+      QVERIFY2(Reading.Page(0, 0, 10, Rows, Next, Problem), Problem.c_str());
+      QCOMPARE(Rows.size(), size_t(1));
+      QCOMPARE(Rows[0].Simulated, false);
+      QCOMPARE(Rows[0].Reason, std::string());
+      QCOMPARE(Rows[0].Address6, std::string());
+      QVERIFY2(Reading.Latest(0, 1, Rows, Problem), Problem.c_str());
+      QCOMPARE(Rows[0].LineAddress, std::string("100.64.1.1"));
     }
     THistory History;
     QCOMPARE(History.Open(File()), std::string());

@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
 #include <cstring>
@@ -19,6 +21,7 @@
 #include "Ras.h"
 #include "SyncObjects.h"
 #include "THistory.h"
+#include "THookRunner.h"
 #include "TLineWatch.h"
 #include "TNmTestbed.h"
 #include "TRotation.h"
@@ -38,14 +41,14 @@ class TestRotationNetworkManager : public QObject {
   QStringList FLogLines;
   std::vector<TDialRecord> FRows;
 
-  std::unique_ptr<TRotation> Start(THistory& AHistory) {
+  std::unique_ptr<TRotation> Start(THistory& AHistory, THookRunner* AHook = nullptr) {
     TServiceConfig Config;
     Config.Entry = Entry;
     Config.OnlineSeconds = 1;
     Config.OfflineSeconds = 1;
     Config.RetryFirstSeconds = 1;
     Config.RetryLongestSeconds = 2;
-    auto Rotation = std::make_unique<TRotation>(nullptr, Config, FLog, &AHistory, nullptr, nullptr);
+    auto Rotation = std::make_unique<TRotation>(nullptr, Config, FLog, &AHistory, nullptr, AHook);
     Rotation->OnRecorded = [this](const TDialRecord& ARow) { FRows.push_back(ARow); };
     std::string Problem;
     if (!Rotation->Start(Problem)) qWarning("%s", Problem.c_str());
@@ -79,14 +82,19 @@ class TestRotationNetworkManager : public QObject {
   }
 
   // Each row's dial ends when NetworkManager has the line up, within a few
-  // milliseconds, however the poll falls.
+  // milliseconds, however the poll falls. The hook hears which interface
+  // the line is on.
   void DialTimeIsTheLines() {
     REQUIRE_TESTBED(FTestbed);
     TLineWatch Watch(Entry);
     QVERIFY(Watch.Ok());
     THistory History;
     QCOMPARE(History.Open(FWork.filePath("dial-time.sqlite").toStdString()), std::string());
-    auto Rotation = Start(History);
+    const QString HookOut = FWork.filePath("interface.out");
+    THookRunner Hook(
+        nullptr, {"/bin/sh", "-c", "echo \"$DRAVIK_INTERFACE\" >> '" + HookOut.toStdString() + "'"},
+        10, FLog);
+    auto Rotation = Start(History, &Hook);
     QVERIFY(Rotation->Phase() != TRotation::TPhase::Idle);
     QTRY_VERIFY_WITH_TIMEOUT(Connected() >= 4, 30000);
     Rotation.reset();
@@ -117,6 +125,13 @@ class TestRotationNetworkManager : public QObject {
       ++Compared;
     }
     QVERIFY(Compared >= 4);
+    QTRY_VERIFY_WITH_TIMEOUT(!Hook.Running(), 10000);
+    QFile Interfaces(HookOut);
+    QVERIFY(Interfaces.open(QIODevice::ReadOnly));
+    const QStringList Named =
+        QString::fromUtf8(Interfaces.readAll()).split('\n', Qt::SkipEmptyParts);
+    QVERIFY(Named.size() >= 4);
+    for (const QString& Name : Named) QCOMPARE(Name, QString("veth-c"));
   }
 
   // NetworkManager stopped while online: the line counts as gone and dials

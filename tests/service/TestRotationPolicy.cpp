@@ -479,6 +479,23 @@ class TestRotationPolicy : public QObject {
              TRotationPolicy::TStep::Wait);
   }
 
+  // Fixed times with windows: a time in a window ends the period; one
+  // outside is passed over, the window's end coming first.
+  void FixedTimesInWindows() {
+    TServiceConfig Config;
+    ParseScheduleWindows("Mon-Fri 08:00-20:00", Config.Schedule);
+    ParseScheduleTimes("03:00, 12:00", Config.RotateAt);
+    TRotationPolicy Policy(Config, Berlin);
+    Policy.BeginOnline(0, At("2026-03-26T09:00:00"));
+    int64_t Wait = 0;
+    QCOMPARE(Policy.OnlineStep(0, At("2026-03-26T12:00:00"), Wait), TRotationPolicy::TStep::Rotate);
+    Policy.BeginOnline(0, At("2026-03-26T12:00:05"));
+    QCOMPARE(Policy.OnlineLeftMs(0, At("2026-03-26T12:00:05")),
+             At("2026-03-26T20:00:00") - At("2026-03-26T12:00:05"));
+    QCOMPARE(Policy.OnlineStep(0, At("2026-03-26T20:00:00"), Wait),
+             TRotationPolicy::TStep::LeaveWindow);
+  }
+
   // A fixed time with jitter: the wait is drawn around the time left.
   void FixedTimeWithJitter() {
     TServiceConfig Config;

@@ -3,8 +3,11 @@
 
 #include <unistd.h>
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <set>
+#include <sstream>
 
 #include "ServiceTestSupport.h"
 #include "TPlantedFile.h"
@@ -96,10 +99,58 @@ class TestServiceConfig : public QObject {
     QVERIFY(Config.RotateAt.empty());
   }
 
+  // The file installed as /etc/dravik/dravikd.conf keeps the service from
+  // starting until its entry is named, saying so; it shows every key the
+  // service reads, each taken as written once uncommented.
+  void ShippedFile() {
+    QFile File(DRAVIK_SHIPPED_CONFIG);
+    QVERIFY(File.open(QIODevice::ReadOnly));
+    const std::string Text = File.readAll().toStdString();
+    TServiceConfig Config;
+    QCOMPARE(ParseServiceConfig("/etc/dravik/dravikd.conf", Text, Config),
+             std::string("/etc/dravik/dravikd.conf: entry: not set: this file must name the "
+                         "phonebook entry to rotate (entry = NAME; dravik-ras entries lists "
+                         "them)"));
+
+    const std::vector<std::string> Keys = ServiceConfigKeys();
+    const std::set<std::string> Known(Keys.begin(), Keys.end());
+    std::set<std::string> Shown;
+    std::string Uncommented;
+    std::istringstream Lines(Text);
+    for (std::string Line; std::getline(Lines, Line);) {
+      const size_t Equals = Line.find(" = ");
+      // The first "#key = value" of each key; a second shows another form.
+      if (Line.rfind('#', 0) == 0 && Equals != std::string::npos &&
+          Line.find_first_of(" #", 1) == Equals && Known.count(Line.substr(1, Equals - 1)) &&
+          Shown.insert(Line.substr(1, Equals - 1)).second)
+        Line.erase(0, 1);
+      Uncommented += Line + "\n";
+    }
+    Config = TServiceConfig();
+    QCOMPARE(ParseServiceConfig("dravikd.conf", Uncommented, Config), std::string());
+    QCOMPARE(Config.Entry, std::string("DSL"));
+    for (const std::string& Key : Keys)
+      QVERIFY2(Shown.count(Key) == 1, ("the shipped file does not show " + Key).c_str());
+  }
+
+  // Every key the service reads has its paragraph in dravikd.conf(5).
+  void EveryKeyInTheManualPage() {
+    QFile File(DRAVIK_CONFIG_MAN_PAGE);
+    QVERIFY(File.open(QIODevice::ReadOnly));
+    const QString Page = QString::fromUtf8(File.readAll());
+    QVERIFY(!ServiceConfigKeys().empty());
+    for (const std::string& Key : ServiceConfigKeys()) {
+      const QString Heading = ".BI " + QString::fromStdString(Key).replace("-", "\\-") + " \" = ";
+      QVERIFY2(Page.contains("\n" + Heading),
+               qPrintable("dravikd.conf(5) does not describe " + QString::fromStdString(Key)));
+    }
+  }
+
   void BadFile_data() {
     QTest::addColumn<QByteArray>("Text");
     QTest::addColumn<QString>("Message");
-    QTest::newRow("no entry") << QByteArray("online-seconds=5\n") << "/etc/d.conf: entry: missing";
+    QTest::newRow("no entry") << QByteArray("online-seconds=5\n")
+                              << "/etc/d.conf: entry: not set: this file must name";
     QTest::newRow("prefix too long") << QByteArray("entry=A\ndistinct-prefix = 33\n")
                                      << "/etc/d.conf:2: distinct-prefix: must be a whole number "
                                         "from 0 to 32";
@@ -119,9 +170,6 @@ class TestServiceConfig : public QObject {
                                     << "/etc/d.conf:2: rotate-at: \"25:00\" is no time";
     QTest::newRow("outside-schedule") << QByteArray("entry=A\noutside-schedule = off\n")
                                       << "/etc/d.conf:2: outside-schedule: must be stay or down";
-    QTest::newRow("schedule and rotate-at")
-        << QByteArray("entry=A\nschedule = 08:00-20:00\nrotate-at = 03:00\n")
-        << "/etc/d.conf: rotate-at: does not go with schedule";
     QTest::newRow("unknown key") << QByteArray("entry=A\n\nonline=5\n")
                                  << "/etc/d.conf:3: online: unknown key";
     QTest::newRow("not a number") << QByteArray("entry=A\nonline-seconds = 5s\n")
