@@ -209,8 +209,9 @@ int64_t TSchedule::Moment(const QDate& ADate, int AMinute) const {
   return High;
 }
 
-std::vector<TSchedule::TSpan> TSchedule::Spans(int64_t AMs) const {
+const std::vector<TSchedule::TSpan>& TSchedule::Spans(int64_t AMs) const {
   const QDate Today = QDateTime::fromMSecsSinceEpoch(AMs, FZone).date();
+  if (Today == FSpansDay) return FSpans;
   std::vector<TSpan> Found;
   for (int Day = -1; Day <= 8; ++Day) {
     const QDate Date = Today.addDays(Day);
@@ -236,7 +237,9 @@ std::vector<TSchedule::TSpan> TSchedule::Spans(int64_t AMs) const {
       Merged.push_back(Span);
     }
   }
-  return Merged;
+  FSpans = std::move(Merged);
+  FSpansDay = Today;
+  return FSpans;
 }
 
 bool TSchedule::WindowAt(int64_t AMs, TSpan& ASpan) const {

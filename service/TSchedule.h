@@ -19,6 +19,7 @@
 // back) is taken at its first occurrence, so that a rotation never happens
 // twice for one time.
 
+#include <QDate>
 #include <QTimeZone>
 #include <cstdint>
 #include <string>
@@ -79,11 +80,14 @@ class TSchedule {
   int64_t Moment(const QDate& ADate, int AMinute) const;
 
  private:
-  // The windows' spans that start from the day before AMs's to a week after.
-  std::vector<TSpan> Spans(int64_t AMs) const;
+  // The windows' spans that start from the day before AMs's to a week after;
+  // kept for the day last asked about, as the status asks often.
+  const std::vector<TSpan>& Spans(int64_t AMs) const;
   int OffsetAt(int64_t AMs) const;
 
   std::vector<TScheduleWindow> FWindows;
   std::vector<TScheduleTime> FTimes;
   QTimeZone FZone;
+  mutable QDate FSpansDay;
+  mutable std::vector<TSpan> FSpans;
 };
