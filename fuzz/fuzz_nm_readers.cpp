@@ -1,6 +1,6 @@
 // The NetworkManager provider's readings of what NetworkManager answers:
 // profile settings and secrets, an active connection's properties, an
-// IP4Config, path lists and single property values. Each reader is fed the
+// IP4Config and IP6Config, path lists and single property values. Each reader is fed the
 // same message from its start; whatever it holds, what they take passes the
 // provider's checks.
 //
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "AddressPrefix.h"
 #include "NmBus.h"
 #include "NmMessage.h"
 #include "NmReaders.h"
@@ -39,8 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   }
 
   TNmActive Active;
-  std::string Ip4Path;
-  if (ReadActiveProperties(Message.Rewound(), Active, Ip4Path) &&
+  std::string Ip4Path, Ip6Path;
+  if (ReadActiveProperties(Message.Rewound(), Active, Ip4Path, Ip6Path) &&
       Active.Devices.size() > MaxObjects)
     std::abort();
 
@@ -48,6 +49,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   ReadIp4Config(Message.Rewound(), Address, Gateway);
   if ((!Address.empty() && !IsIpv4Address(Address)) ||
       (!Gateway.empty() && !IsIpv4Address(Gateway)))
+    std::abort();
+
+  std::string Address6, Prefix6;
+  ReadIp6Config(Message.Rewound(), Address6, Prefix6);
+  if (Address6.empty() != Prefix6.empty() || (!Address6.empty() && !IsGlobalIpv6(Address6)) ||
+      (!Prefix6.empty() && !IsIpv6Prefix(Prefix6)))
     std::abort();
 
   // Properties.Get replies: one variant.

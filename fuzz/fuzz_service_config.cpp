@@ -20,7 +20,11 @@ bool Same(const TServiceConfig& A, const TServiceConfig& B) {
          A.CheckTimeoutSeconds == B.CheckTimeoutSeconds && A.Hook == B.Hook &&
          A.HookTimeoutSeconds == B.HookTimeoutSeconds && A.ListenAddress == B.ListenAddress &&
          A.ListenPort == B.ListenPort && A.TokenFile == B.TokenFile &&
-         A.HistoryDays == B.HistoryDays && A.HangupOnExit == B.HangupOnExit;
+         A.HistoryDays == B.HistoryDays && A.HangupOnExit == B.HangupOnExit &&
+         A.DistinctPrefix == B.DistinctPrefix && A.DistinctPrefix6 == B.DistinctPrefix6 &&
+         A.OnlineJitterSeconds == B.OnlineJitterSeconds && A.JitterSeedGiven == B.JitterSeedGiven &&
+         A.JitterSeed == B.JitterSeed && A.Schedule == B.Schedule &&
+         A.DownOutsideSchedule == B.DownOutsideSchedule && A.RotateAt == B.RotateAt;
 }
 
 bool InRange(int AValue, int AMin, int AMax) { return AValue >= AMin && AValue <= AMax; }
@@ -49,6 +53,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
       !InRange(Config.HookTimeoutSeconds, 1, 3600) || !InRange(Config.ListenPort, 0, 65535) ||
       !InRange(Config.HistoryDays, 1, 36500))
     std::abort();
+  if (!InRange(Config.DistinctPrefix, 0, 32) || !InRange(Config.DistinctPrefix6, 0, 128) ||
+      !InRange(Config.OnlineJitterSeconds, 0, 31 * 86400))
+    std::abort();
+  // Windows and times as the schedule reckons with them.
+  if (Config.Schedule.size() > MaxScheduleItems || Config.RotateAt.size() > MaxScheduleItems)
+    std::abort();
+  for (const TScheduleWindow& Window : Config.Schedule) {
+    if (Window.Days == 0 || Window.Days > 0x7F || !InRange(Window.StartMinute, 0, 1439) ||
+        !InRange(Window.EndMinute, 1, 1440) || Window.StartMinute == Window.EndMinute)
+      std::abort();
+  }
+  for (const TScheduleTime& Time : Config.RotateAt) {
+    if (Time.Days == 0 || Time.Days > 0x7F || !InRange(Time.Minute, 0, 1439)) std::abort();
+  }
   if (!Config.Hook.empty() && Config.Hook.front().rfind('/', 0) != 0) std::abort();
   if (!Config.TokenFile.empty() && Config.TokenFile.front() != '/') std::abort();
   return 0;

@@ -31,8 +31,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* AData, size_t ASize) {
   if (Second.Connections.size() != First.Connections.size() ||
       Second.Ended.size() != First.Ended.size() || Second.NextHandle != First.NextHandle ||
       Second.LastAddress != First.LastAddress || Second.FailNext != First.FailNext ||
-      Second.RepeatNext != First.RepeatNext)
+      Second.RepeatNext != First.RepeatNext || Second.LastIpv6 != First.LastIpv6 ||
+      Second.SubnetNext != First.SubnetNext)
     std::abort();
+  for (size_t Index = 0; Index < First.Connections.size(); ++Index) {
+    if (Second.Connections[Index].Address6 != First.Connections[Index].Address6 ||
+        Second.Connections[Index].Prefix6 != First.Connections[Index].Prefix6)
+      std::abort();
+  }
   const int64_t Now = SimNowNs();
   for (const TSimConnection& Connection : Second.Connections) {
     for (const int64_t At : {int64_t(0), Now, Connection.StartNs}) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "RasOwnCall.h"
 #include "Windows.h"
 
 namespace {
@@ -10,20 +11,14 @@ namespace {
 // the fallback.
 constexpr DWORD ChosenAsFallback = 3;
 
-// Calls one of our dial-up library's own calls, looked up at run time (the
-// platform's own library has none of them), with a text buffer of N bytes;
-// the text it wrote when it answered 0, else empty.
+// One of our dial-up library's own calls with a text buffer of N bytes; the
+// text it wrote when it answered 0, else empty.
 template <size_t N, typename TCall, typename TAsk>
 std::string AskLibrary(const char* AName, TAsk AAsk) {
-  const HMODULE Library = LoadLibraryA("RASAPI32.DLL");
-  if (Library == nullptr) return {};
-  std::string Answer;
-  const auto Call = reinterpret_cast<TCall>(GetProcAddress(Library, AName));
   char Text[N] = {};
-  if (Call != nullptr && AAsk(Call, Text, static_cast<DWORD>(N)))
-    Answer.assign(Text, strnlen(Text, N));
-  FreeLibrary(Library);
-  return Answer;
+  if (!CallRasOwn<TCall>(AName, [&](TCall ACall) { return AAsk(ACall, Text, DWORD(N)); }))
+    return {};
+  return std::string(Text, strnlen(Text, N));
 }
 
 }  // namespace

@@ -11,7 +11,8 @@ QString Text(const QJsonObject& AObject, const char* AKey) {
 // Every field of a row, in the database's order.
 const char* const CsvColumns[] = {"time",         "entry",          "outcome", "line_address",
                                   "peer_address", "public_address", "dial_ms", "error_code",
-                                  "detail",       "simulated"};
+                                  "detail",       "simulated",      "reason",  "address6",
+                                  "prefix6"};
 
 QString FieldText(const QJsonValue& AValue) {
   if (AValue.isBool()) return AValue.toBool() ? "1" : "0";
@@ -59,9 +60,10 @@ void THistoryOutput::Add(const QJsonArray& ARows) {
       std::fprintf(FOut, "%s\r\n", Line.constData());
       continue;
     }
-    QString Error;
+    // A redial's reason says which repeat it was (address or subnet).
+    QString Error = Text(Row, "reason");
     if (Row.value("error_code").toInt() != 0)
-      Error = QString::number(Row.value("error_code").toInt());
+      Error += (Error.isEmpty() ? "" : " ") + QString::number(Row.value("error_code").toInt());
     if (!Text(Row, "detail").isEmpty()) Error += (Error.isEmpty() ? "" : " ") + Text(Row, "detail");
     if (Row.value("simulated").toBool())
       Error += QString(Error.isEmpty() ? "" : " ") + "(simulated line)";

@@ -21,6 +21,8 @@ QJsonObject StatusJson(const TRotation::TStatus& AStatus, int64_t ANowMs) {
       {"address", TextOrNull(AStatus.Address)},
       {"previous_address", TextOrNull(AStatus.PreviousAddress)},
       {"public_address", TextOrNull(AStatus.PublicAddress)},
+      {"address6", TextOrNull(AStatus.Address6)},
+      {"prefix6", TextOrNull(AStatus.Prefix6)},
       {"waiting_for", TextOrNull(AStatus.WaitingFor)},
       {"dials", static_cast<qint64>(AStatus.Dials)},
       {"rotations", static_cast<qint64>(AStatus.Rotations)},
@@ -31,6 +33,9 @@ QJsonObject StatusJson(const TRotation::TStatus& AStatus, int64_t ANowMs) {
   Object["next_step_seconds"] =
       AStatus.NextStepMs < 0 ? QJsonValue()
                              : QJsonValue(static_cast<qint64>((AStatus.NextStepMs + 999) / 1000));
+  Object["online_seconds"] = AStatus.OnlineMs < 0
+                                 ? QJsonValue()
+                                 : QJsonValue(static_cast<qint64>((AStatus.OnlineMs + 999) / 1000));
   Object["up_seconds"] = AStatus.UpSinceMs < 0
                              ? QJsonValue()
                              : QJsonValue(static_cast<qint64>(

@@ -402,6 +402,10 @@ void TControlServer::Execute(TConnection& AConnection, const TControlRequest& AR
       case TRotation::TRequest::Stopped:
         Refuse(AConnection, 503, "the service is stopping");
         break;
+      case TRotation::TRequest::OutsideSchedule:
+        Refuse(AConnection, 409,
+               "outside the schedule's windows the line stays down (outside-schedule = down)");
+        break;
     }
   };
   switch (ARequest.Action) {

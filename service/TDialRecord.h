@@ -20,4 +20,11 @@ struct TDialRecord {
   std::string Detail;
   // The line was the simulated dial-up service's, not a real one.
   bool Simulated = false;
+  // Why a "repeated" turn was redialled: "repeated-address",
+  // "repeated-subnet" or "repeated-subnet6"; empty for other rows.
+  std::string Reason;
+  // The line's global IPv6 address and its IPv6 prefix (ADDRESS/LENGTH),
+  // when the provider knows them.
+  std::string Address6;
+  std::string Prefix6;
 };

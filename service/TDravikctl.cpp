@@ -188,8 +188,17 @@ void PrintStatus(const QJsonObject& AStatus) {
   } else {
     std::printf("address:     none (the line is down)\n");
   }
+  if (!Text(AStatus, "address6").isEmpty())
+    std::printf(
+        "IPv6:        %s (prefix %s)\n", qPrintable(Text(AStatus, "address6")),
+        qPrintable(Text(AStatus, "prefix6").isEmpty() ? "unknown" : Text(AStatus, "prefix6")));
+  else if (!Text(AStatus, "prefix6").isEmpty())
+    std::printf("IPv6:        prefix %s\n", qPrintable(Text(AStatus, "prefix6")));
   if (!Text(AStatus, "previous_address").isEmpty())
     std::printf("previous:    %s\n", qPrintable(Text(AStatus, "previous_address")));
+  const QJsonValue Online = AStatus.value("online_seconds");
+  if (Online.isDouble())
+    std::printf("online time: %lld s this time\n", static_cast<long long>(Online.toDouble()));
   const QJsonValue Up = AStatus.value("up_seconds");
   if (Up.isDouble()) std::printf("up for:      %lld s\n", static_cast<long long>(Up.toDouble()));
   if (!Text(AStatus, "waiting_for").isEmpty()) {

@@ -106,12 +106,22 @@ std::string THistory::Open(const std::string& AFileName) {
       " outcome TEXT NOT NULL,"
       " error_code INTEGER NOT NULL,"
       " detail TEXT NOT NULL,"
-      " simulated INTEGER NOT NULL DEFAULT 0);"
+      " simulated INTEGER NOT NULL DEFAULT 0,"
+      " reason TEXT NOT NULL DEFAULT '',"
+      " address6 TEXT NOT NULL DEFAULT '',"
+      " prefix6 TEXT NOT NULL DEFAULT '');"
       "CREATE INDEX IF NOT EXISTS dials_time ON dials(time_ms);");
   // A history from before rows told a simulated line from a real one gets
   // the column; its rows were all taken as real ones.
   if (Problem.empty() && !HasColumn("simulated"))
     Problem = Exec("ALTER TABLE dials ADD COLUMN simulated INTEGER NOT NULL DEFAULT 0;");
+  // Nor had it why a turn was redialled, or the line's IPv6 facts.
+  for (const char* Column : {"reason", "address6", "prefix6"}) {
+    if (!Problem.empty() || HasColumn(Column)) continue;
+    Problem =
+        Exec(("ALTER TABLE dials ADD COLUMN " + std::string(Column) + " TEXT NOT NULL DEFAULT '';")
+                 .c_str());
+  }
   if (!Problem.empty()) {
     sqlite3_close(FDb);
     FDb = nullptr;
@@ -147,7 +157,10 @@ std::string THistory::RowColumns() const {
   return std::string(
              "time_ms, entry, line_address, peer_address, public_address, dial_ms,"
              " outcome, error_code, detail, id, ") +
-         (HasColumn("simulated") ? "simulated" : "0");
+         (HasColumn("simulated") ? "simulated" : "0") +
+         (HasColumn("reason") ? ", reason" : ", ''") +
+         (HasColumn("address6") ? ", address6" : ", ''") +
+         (HasColumn("prefix6") ? ", prefix6" : ", ''");
 }
 
 std::string THistory::OpenForReading(const std::string& AFileName) {
@@ -185,8 +198,9 @@ std::string THistory::Add(const TDialRecord& ARecord) {
 std::string THistory::Insert(const TDialRecord& ARecord) {
   TStatement Insert = Prepare(FDb,
                               "INSERT INTO dials (time_ms, entry, line_address, peer_address,"
-                              " public_address, dial_ms, outcome, error_code, detail, simulated)"
-                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+                              " public_address, dial_ms, outcome, error_code, detail, simulated,"
+                              " reason, address6, prefix6)"
+                              " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
   if (!Insert) return sqlite3_errmsg(FDb);
   sqlite3_bind_int64(Insert.get(), 1, ARecord.TimeMs);
   Bind(Insert.get(), 2, ARecord.Entry);
@@ -198,6 +212,9 @@ std::string THistory::Insert(const TDialRecord& ARecord) {
   sqlite3_bind_int(Insert.get(), 8, ARecord.ErrorCode);
   Bind(Insert.get(), 9, ARecord.Detail);
   sqlite3_bind_int(Insert.get(), 10, ARecord.Simulated ? 1 : 0);
+  Bind(Insert.get(), 11, ARecord.Reason);
+  Bind(Insert.get(), 12, ARecord.Address6);
+  Bind(Insert.get(), 13, ARecord.Prefix6);
   if (sqlite3_step(Insert.get()) != SQLITE_DONE) return sqlite3_errmsg(FDb);
   return {};
 }
@@ -216,6 +233,9 @@ TDialRecord ReadRow(sqlite3_stmt* AStatement) {
   Row.ErrorCode = sqlite3_column_int(AStatement, 7);
   Row.Detail = Column(AStatement, 8);
   Row.Simulated = sqlite3_column_int(AStatement, 10) != 0;
+  Row.Reason = Column(AStatement, 11);
+  Row.Address6 = Column(AStatement, 12);
+  Row.Prefix6 = Column(AStatement, 13);
   return Row;
 }
 
@@ -293,17 +313,34 @@ bool THistory::Latest(int64_t AFromMs, int ALimit, std::vector<TDialRecord>& ARo
 
 std::vector<std::string> THistory::RecentAddresses(const std::string& AEntry, int ACount) const {
   std::vector<std::string> Addresses;
-  if (FDb == nullptr || ACount <= 0) return Addresses;
+  for (const TDialRecord& Turn : RecentTurns(AEntry, ACount))
+    Addresses.push_back(Turn.PublicAddress);
+  return Addresses;
+}
+
+std::vector<TDialRecord> THistory::RecentTurns(const std::string& AEntry, int ACount) const {
+  std::vector<TDialRecord> Turns;
+  if (FDb == nullptr || ACount <= 0) return Turns;
+  // The IPv6 facts are those of each address's latest row (SQLite takes
+  // the other columns from the row MAX picks).
   TStatement Select =
       Prepare(FDb,
               "SELECT CASE WHEN public_address != '' THEN public_address ELSE line_address END"
-              " AS address FROM dials WHERE entry = ? AND outcome = 'connected'"
+              " AS address, address6, prefix6, MAX(id) FROM dials"
+              " WHERE entry = ? AND outcome = 'connected'"
               " GROUP BY address ORDER BY MAX(id) DESC LIMIT ?");
-  if (!Select) return Addresses;
+  if (!Select) return Turns;
   Bind(Select.get(), 1, AEntry);
   sqlite3_bind_int(Select.get(), 2, ACount);
-  while (sqlite3_step(Select.get()) == SQLITE_ROW) Addresses.push_back(Column(Select.get(), 0));
-  return Addresses;
+  while (sqlite3_step(Select.get()) == SQLITE_ROW) {
+    TDialRecord Turn;
+    Turn.Entry = AEntry;
+    Turn.PublicAddress = Column(Select.get(), 0);
+    Turn.Address6 = Column(Select.get(), 1);
+    Turn.Prefix6 = Column(Select.get(), 2);
+    Turns.push_back(std::move(Turn));
+  }
+  return Turns;
 }
 
 int THistory::Prune(int64_t ABeforeMs) {

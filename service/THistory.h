@@ -51,6 +51,9 @@ class THistory {
 
   // The latest distinct verified addresses of the entry, newest first.
   std::vector<std::string> RecentAddresses(const std::string& AEntry, int ACount) const;
+  // The same turns with the line's IPv6 facts: each row's compared address
+  // (the public one when checked) in PublicAddress, Address6 and Prefix6.
+  std::vector<TDialRecord> RecentTurns(const std::string& AEntry, int ACount) const;
 
   // A page of rows from AFromMs on after the row AAfterId, oldest first, at
   // most ALimit; ANextId is the last row's id when more follow, else 0.

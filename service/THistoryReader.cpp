@@ -23,6 +23,9 @@ QJsonObject THistoryReader::RowJson(const TDialRecord& ARow) {
       {"error_code", ARow.ErrorCode},
       {"detail", QString::fromStdString(ARow.Detail)},
       {"simulated", ARow.Simulated},
+      {"reason", QString::fromStdString(ARow.Reason)},
+      {"address6", QString::fromStdString(ARow.Address6)},
+      {"prefix6", QString::fromStdString(ARow.Prefix6)},
   };
 }
 

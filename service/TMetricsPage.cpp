@@ -9,7 +9,7 @@ using TPhase = TRotation::TPhase;
 
 constexpr TPhase AllPhases[] = {TPhase::Idle,   TPhase::Dialling, TPhase::Checking,
                                 TPhase::Online, TPhase::Offline,  TPhase::RetryWait,
-                                TPhase::Paused, TPhase::Stopped};
+                                TPhase::Paused, TPhase::Stopped,  TPhase::OutsideSchedule};
 
 // The shortest text that reads back as the same number (200.6, not
 // 200.59999999999999); integers without a fraction.
@@ -101,8 +101,12 @@ std::string MetricsPage(const TRotation::TStatus& AStatus, const TRotationMetric
   Counter(Page, "dravik_drops_total", "Lines that went down on their own while up.",
           AMetrics.Drops);
   Head(Page, "dravik_redials_total", "counter", "Redials within a turn, by their reason.");
-  Sample(Page, "dravik_redials_total{reason=\"repeated-address\"}",
-         static_cast<double>(AMetrics.RedialsRepeatedAddress));
+  // Every reason has its series from the start, so that rates need no gaps.
+  for (const char* Reason : {"repeated-address", "repeated-subnet", "repeated-subnet6"}) {
+    const auto Found = AMetrics.Redials.find(Reason);
+    Sample(Page, std::string("dravik_redials_total{reason=\"") + Reason + "\"}",
+           Found == AMetrics.Redials.end() ? 0.0 : static_cast<double>(Found->second));
+  }
   Counter(Page, "dravik_hook_runs_total", "Hook runs finished.", AMetrics.HookRuns);
   Counter(Page, "dravik_hook_failures_total",
           "Hook runs that failed: a non-zero exit, a crash, no start, or killed for time.",

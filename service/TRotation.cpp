@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "CPRasMonitor.h"
-#include "IsoTime.h"
 #include "RASManager.h"
 #include "RasErrorText.h"
 #include "TAddressCheck.h"
@@ -29,8 +28,6 @@ constexpr int FallbackPollMilliseconds = 5000;
 // this many one-second extensions; then the hang-up counts as failed. A
 // line that is still up is never dialled.
 constexpr int StillUpLimit = 30;
-// Old rows are removed every so many rows.
-constexpr uint64_t PruneEvery = 100;
 
 std::string Ipv4Text(const std::string& AText) {
   in_addr Address;
@@ -51,28 +48,6 @@ std::string InterfaceText(const std::string& AText) {
 
 }  // namespace
 
-const char* TRotation::PhaseName(TPhase APhase) {
-  switch (APhase) {
-    case TPhase::Idle:
-      return "idle";
-    case TPhase::Dialling:
-      return "dialling";
-    case TPhase::Checking:
-      return "checking";
-    case TPhase::Online:
-      return "online";
-    case TPhase::Offline:
-      return "offline";
-    case TPhase::RetryWait:
-      return "retry-wait";
-    case TPhase::Paused:
-      return "paused";
-    case TPhase::Stopped:
-      return "stopped";
-  }
-  return "unknown";
-}
-
 TRotation::TRotation(TComponent* AOwner, const TServiceConfig& AConfig, TServiceLog& ALog,
                      THistory* AHistory, TAddressCheck* ACheck, THookRunner* AHook)
     : TComponent(AOwner),
@@ -81,7 +56,8 @@ TRotation::TRotation(TComponent* AOwner, const TServiceConfig& AConfig, TService
       FLog(ALog),
       FHistory(AHistory),
       FCheck(ACheck),
-      FHook(AHook) {
+      FHook(AHook),
+      FPolicy(AConfig) {
   FDialler = new TRASManager(this);
   FDialler->SetDialAsync(true);
   FDialler->OnError.Bind(this, &TRotation::DialError);
@@ -114,9 +90,10 @@ bool TRotation::Start(std::string& AProblem) {
   }
   FDialler->SetEntryName(FConfig.Entry);
   if (FHistory != nullptr) {
-    for (const std::string& Address :
-         FHistory->RecentAddresses(FConfig.Entry, FConfig.DistinctFrom))
-      FRecent.push_back(Address);
+    const auto Turns = FHistory->RecentTurns(FConfig.Entry, FConfig.DistinctFrom);
+    // Remembered oldest first, so that the newest ends up first.
+    for (auto Turn = Turns.rbegin(); Turn != Turns.rend(); ++Turn)
+      FPolicy.Addresses().Remember({Turn->PublicAddress, Turn->Address6, Turn->Prefix6});
   }
   // Only this entry's line counts: other lines of the machine (other
   // services' entries, another program's dials) come and go beside it.
@@ -133,6 +110,7 @@ bool TRotation::Start(std::string& AProblem) {
   }
   FLog.Info("rotating \"" + FConfig.Entry + "\": " + std::to_string(FConfig.OnlineSeconds) +
             " s online, " + std::to_string(FConfig.OfflineSeconds) + " s offline");
+  for (const std::string& Line : FPolicy.Describe()) FLog.Info(Line);
   if (FDialler->Connected()) {
     // The monitor reports the line's address at its first poll.
     FLog.Info("the line is up already; it is taken over");
@@ -148,6 +126,13 @@ bool TRotation::Start(std::string& AProblem) {
 void TRotation::BeginTurn() { FTurnStartedMs = TClock::Instance().Now(); }
 
 void TRotation::Dial() {
+  // A turn whose waits ran past the window's end does not bring the line
+  // up where it is to stay down.
+  if (FPolicy.DownOutside() && !FPolicy.InWindow(WallClock()) && !FDialler->Connected()) {
+    FLog.Info("outside the schedule's windows: the line stays down until the next one");
+    OutsideStep();
+    return;
+  }
   // The monitor's view of the line catches up with it first, so that the
   // line this dial brings up is seen as new.
   FMonitor->PollNow();
@@ -179,6 +164,8 @@ void TRotation::Dial() {
   FDialTimed = true;
   ++FMetrics.Dials;
   FLineAddress.clear();
+  FLineAddress6.clear();
+  FLinePrefix6.clear();
   FPeerAddress.clear();
   FInterface.clear();
   FNext = &TRotation::DialTimeUp;
@@ -218,28 +205,6 @@ bool TRotation::HangUpLine() {
   return false;
 }
 
-void TRotation::Failure(int ACode, const std::string& AText) {
-  FLastError = AText;
-  FLastErrorCode = ACode;
-  ++FFailures;
-  FLog.Error(AText);
-  if (FConfig.HookOnFailure) RunHook("failed", ACode, AText);
-}
-
-void TRotation::RunHook(const std::string& AResult, int AError, const std::string& AErrorText) {
-  if (FHook == nullptr) return;
-  const bool Rotated = AResult == "rotated";
-  FHook->Run({{"DRAVIK_ENTRY", FConfig.Entry},
-              {"DRAVIK_RESULT", AResult},
-              {"DRAVIK_ADDRESS", Rotated ? FAddress : std::string()},
-              {"DRAVIK_PREVIOUS_ADDRESS", Rotated ? FPreviousAddress : FAddress},
-              {"DRAVIK_PUBLIC_ADDRESS", Rotated ? FPublicAddress : std::string()},
-              {"DRAVIK_INTERFACE", FUpSinceMs >= 0 ? FInterface : std::string()},
-              {"DRAVIK_ERROR", Rotated ? std::string() : std::to_string(AError)},
-              {"DRAVIK_ERROR_TEXT", AErrorText},
-              {"DRAVIK_TIME", LocalIsoTime(WallClock())}});
-}
-
 void TRotation::DialEnded() {
   if (!FDialTimed) return;
   FDialTimed = false;
@@ -270,8 +235,9 @@ void TRotation::DialError(TObject*, int AError) {
 void TRotation::LineUp(TObject*, TRasConnectionDetails ADetails) {
   if (FieldText(ADetails.EntryName) != FConfig.Entry) return;
   const std::string Address = Ipv4Text(FieldText(ADetails.IPAddress));
-  if (FPhase == TPhase::Online && FAddress.empty()) {
+  if ((FPhase == TPhase::Online || FPhase == TPhase::OutsideSchedule) && FAddress.empty()) {
     FAddress = Address;
+    ReadIpv6(ADetails.Handle, FAddress6, FPrefix6);
     FInterface = InterfaceText(FieldText(ADetails.DeviceName));
     FLog.Info("the line's address is " + (Address.empty() ? std::string("unknown") : Address));
     Settle();
@@ -284,6 +250,7 @@ void TRotation::LineUp(TObject*, TRasConnectionDetails ADetails) {
   FInterface = InterfaceText(FieldText(ADetails.DeviceName));
   FLineAddress = Address;
   FPeerAddress = Ipv4Text(FieldText(ADetails.ServerIPAddress));
+  ReadIpv6(ADetails.Handle, FLineAddress6, FLinePrefix6);
   if (FCheck == nullptr) {
     Verified({});
     return;
@@ -305,14 +272,22 @@ void TRotation::Verified(const std::string& APublicAddress) {
     return;
   }
   FPublicAddress = APublicAddress;
-  const std::string Shown =
+  std::string Shown =
       FLineAddress + (APublicAddress.empty() ? std::string() : " (public " + APublicAddress + ")");
-  if (std::find(FRecent.begin(), FRecent.end(), Compared) != FRecent.end()) {
-    Record("repeated", 0, {}, APublicAddress);
+  if (!FLineAddress6.empty()) Shown += ", " + FLineAddress6;
+  const TLineAddresses Addresses{Compared, FLineAddress6, FLinePrefix6};
+  std::string Seen;
+  const TAddressPolicy::TVerdict Verdict = FPolicy.Addresses().Judge(Addresses, Seen);
+  if (Verdict != TAddressPolicy::TVerdict::New) {
+    const std::string Reason = TAddressPolicy::ReasonName(Verdict);
+    const std::string Why = Verdict == TAddressPolicy::TVerdict::RepeatedAddress
+                                ? "was seen recently"
+                                : "is in " + Seen + ", seen recently";
+    Record("repeated", 0, Seen + " seen recently", APublicAddress, Reason);
     if (FRedials < FConfig.RedialLimit) {
       ++FRedials;
-      ++FMetrics.RedialsRepeatedAddress;
-      FLog.Info("address " + Shown + " was seen recently; redialling (" + std::to_string(FRedials) +
+      ++FMetrics.Redials[Reason];
+      FLog.Info("address " + Shown + " " + Why + "; redialling (" + std::to_string(FRedials) +
                 " of " + std::to_string(FConfig.RedialLimit) + ")");
       if (HangUpLine()) {
         EnterOffline();
@@ -326,17 +301,20 @@ void TRotation::Verified(const std::string& APublicAddress) {
     ++FMetrics.TurnsNotRotated;
     FPreviousAddress = FAddress;
     FAddress = FLineAddress;
-    Failure(0, "turn not rotated: address " + Shown + " was seen recently, " +
+    FAddress6 = FLineAddress6;
+    FPrefix6 = FLinePrefix6;
+    Failure(0, "turn not rotated: address " + Shown + " " + Why + ", " +
                    std::to_string(FConfig.RedialLimit) + " redials did not change it");
     EnterOnline();
     Settle();
     return;
   }
   Record("connected", 0, {}, APublicAddress);
-  FRecent.push_front(Compared);
-  while (FRecent.size() > static_cast<size_t>(FConfig.DistinctFrom)) FRecent.pop_back();
+  FPolicy.Addresses().Remember(Addresses);
   FPreviousAddress = FAddress;
   FAddress = FLineAddress;
+  FAddress6 = FLineAddress6;
+  FPrefix6 = FLinePrefix6;
   FRedials = 0;
   FFailuresInRow = 0;
   FLastError.clear();
@@ -402,6 +380,16 @@ void TRotation::LineDown(TObject*, TRasConnectionDetails) {
     FLastErrorCode = 0;
     FLog.Warning(FLastError);
     EnterOffline();
+  } else if (FPhase == TPhase::OutsideSchedule) {
+    if (FUpSinceMs < 0) return;
+    // Kept up outside the windows: dialled again, as after any drop.
+    LineGone();
+    FLastError = "the line dropped outside the schedule";
+    FLastErrorCode = 0;
+    Record("dropped", 0, "the line went down outside the schedule", FPublicAddress);
+    FLog.Warning(FLastError + "; redialling after the offline time");
+    BeginTurn();
+    EnterOffline();
   } else if (FPhase == TPhase::Paused) {
     if (FUpSinceMs < 0) return;
     LineGone();
@@ -413,36 +401,59 @@ void TRotation::LineDown(TObject*, TRasConnectionDetails) {
   }
 }
 
-void TRotation::Record(const std::string& AOutcome, int AError, const std::string& ADetail,
-                       const std::string& APublicAddress) {
-  TDialRecord Row;
-  Row.TimeMs = WallClock();
-  Row.Entry = FConfig.Entry;
-  Row.LineAddress = FLineAddress;
-  Row.PeerAddress = FPeerAddress;
-  Row.PublicAddress = APublicAddress;
-  // A drop or a failed hang-up is no dial: it took no dialling time.
-  const bool DialRow = AOutcome != "dropped" || FPhase == TPhase::Checking;
-  Row.DialMs = DialRow && AOutcome != "hangup-failed"
-                   ? static_cast<int64_t>(TClock::Instance().Now() - FDialStartedMs)
-                   : 0;
-  Row.Outcome = AOutcome;
-  Row.ErrorCode = AError;
-  Row.Detail = ADetail;
-  Row.Simulated = Simulated;
-  ++FRows;
-  if (FHistory != nullptr) {
-    const std::string Problem = FHistory->Add(Row);
-    if (!Problem.empty()) FLog.Error("history: the row was not written: " + Problem);
-    if (FRows % PruneEvery == 1)
-      FHistory->Prune(Row.TimeMs - static_cast<int64_t>(FConfig.HistoryDays) * 86400000);
-  }
-  if (OnRecorded) OnRecorded(Row);
-}
-
 void TRotation::EnterOnline() {
   FHeldFor.clear();
-  Arm(TPhase::Online, static_cast<int64_t>(FConfig.OnlineSeconds) * 1000, &TRotation::OnlineOver);
+  FPolicy.BeginOnline(TClock::Instance().Now(), WallClock());
+  if (FConfig.OnlineJitterSeconds > 0 || !FConfig.RotateAt.empty())
+    FLog.Info("online for " + std::to_string((FPolicy.DrawnOnlineMs() + 999) / 1000) + " s");
+  OnlineStep();
+}
+
+void TRotation::OnlineStep() {
+  int64_t Wait = 0;
+  switch (FPolicy.OnlineStep(TClock::Instance().Now(), WallClock(), Wait)) {
+    case TRotationPolicy::TStep::Wait:
+      Arm(TPhase::Online, Wait, &TRotation::OnlineStep);
+      break;
+    case TRotationPolicy::TStep::LeaveWindow:
+      LeaveWindow();
+      break;
+    default:
+      OnlineOver();
+      break;
+  }
+}
+
+void TRotation::LeaveWindow() {
+  if (FPolicy.DownOutside() && FDialler->Connected()) {
+    FLog.Info("outside the schedule's windows: hanging up until the next one");
+    HangUpLine();
+  } else {
+    FLog.Info("outside the schedule's windows: the line stays as it is until the next one");
+  }
+  OutsideStep();
+}
+
+void TRotation::OutsideStep() {
+  int64_t Wait = 0;
+  if (FPolicy.OutsideStep(WallClock(), Wait) == TRotationPolicy::TStep::EnterWindow) {
+    WindowBegins();
+    return;
+  }
+  Arm(TPhase::OutsideSchedule, Wait, &TRotation::OutsideStep);
+}
+
+void TRotation::WindowBegins() {
+  FLog.Info("the schedule's window begins: rotating");
+  FRedials = 0;
+  BeginTurn();
+  if (!FDialler->Connected()) {
+    Dial();
+  } else if (HangUpLine()) {
+    EnterOffline();
+  } else {
+    EnterRetryWait();
+  }
 }
 
 void TRotation::OnlineOver() {
@@ -500,8 +511,9 @@ void TRotation::StepDue(TObject*) {
 }
 
 void TRotation::SetPhase(TPhase APhase) {
+  // The waits that are looked at again every minute stay in their phase.
+  if (APhase != FPhase) FSinceMs = WallClock();
   FPhase = APhase;
-  FSinceMs = WallClock();
 }
 
 bool TRotation::Settled() { return FPhase != TPhase::Dialling && FPhase != TPhase::Checking; }
@@ -511,9 +523,10 @@ TRotation::TRequest TRotation::RotateNow() {
   if (FPhase == TPhase::Paused || FPausePending) return TRequest::Paused;
   if (FPhase == TPhase::Idle) return TRequest::Busy;
   if (!Settled() || FPhase == TPhase::Offline) return TRequest::Already;
+  if (FPolicy.DownOutside() && !FPolicy.InWindow(WallClock())) return TRequest::OutsideSchedule;
   FLog.Info("rotation requested");
   FRedials = 0;
-  if (FPhase == TPhase::Online) {
+  if (FPhase == TPhase::Online || (FPhase == TPhase::OutsideSchedule && FDialler->Connected())) {
     if (HeldUp()) return TRequest::Done;
     FHeldFor.clear();
     BeginTurn();
@@ -590,62 +603,6 @@ void TRotation::Finish() {
   auto Done = std::move(FStopped);
   FStopped = nullptr;
   if (Done) Done();
-}
-
-TRotation::TStatus TRotation::Status() const {
-  TStatus Status;
-  Status.Entry = FConfig.Entry;
-  Status.Phase = FPhase;
-  Status.UpSinceMs = FUpSinceMs;
-  if (FPhase == TPhase::Checking) {
-    Status.Address = FLineAddress;
-    Status.PreviousAddress = FAddress;
-  } else if (FUpSinceMs >= 0) {
-    Status.Address = FAddress;
-    Status.PreviousAddress = FPreviousAddress;
-    Status.PublicAddress = FPublicAddress;
-  } else {
-    Status.PreviousAddress = FAddress;
-  }
-  Status.SinceMs = FSinceMs;
-  switch (FPhase) {
-    case TPhase::Idle:
-      Status.WaitingFor = "start";
-      break;
-    case TPhase::Dialling:
-      Status.WaitingFor = "dial";
-      break;
-    case TPhase::Checking:
-      Status.WaitingFor = "address check";
-      break;
-    case TPhase::Online:
-      Status.WaitingFor = FHeldFor.empty() ? "online time" : FHeldFor;
-      break;
-    case TPhase::Offline:
-      Status.WaitingFor = FStillUpChecks > 0 ? "line to go down" : "offline time";
-      break;
-    case TPhase::RetryWait:
-      Status.WaitingFor = "retry after a failure";
-      break;
-    case TPhase::Paused:
-      Status.WaitingFor = "resume";
-      break;
-    case TPhase::Stopped:
-      break;
-  }
-  // A dial's time limit is no step the rotation has planned.
-  if (FStepTimer->Enabled() && FPhase != TPhase::Dialling) {
-    const uint64_t Now = TClock::Instance().Now();
-    Status.NextStepMs = FDue > Now ? static_cast<int64_t>(FDue - Now) : 0;
-  }
-  Status.LastError = FLastError;
-  Status.LastErrorCode = FLastErrorCode;
-  Status.Dials = FMetrics.Dials;
-  Status.Rotations = FMetrics.TurnsRotated;
-  Status.Failures = FFailures;
-  Status.Provider = Provider;
-  Status.Simulated = Simulated;
-  return Status;
 }
 
 TRotationMetrics TRotation::Metrics() const {

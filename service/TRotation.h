@@ -9,11 +9,17 @@
 // rotation never stops on its own. Every dial's outcome, every drop and every
 // failed hang-up is a row of the history, and counted for the metrics.
 //
+// The rules beside this are TRotationPolicy's: a new address must also leave
+// the recent ones' subnets (IPv4 and IPv6) when asked; online times may be
+// drawn at random or run to fixed times; with a schedule, turns happen only
+// in its windows. Outside them the line is kept as it is (up, and dialled
+// again should it drop) or, with outside-schedule = down, hung up; when a
+// window begins, the line is rotated.
+//
 // The dialler dials and hangs up; the monitor sees the line come up (with its
 // address) and go. Every dial's outcome goes into the history.
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 
@@ -22,6 +28,7 @@
 #include "TDialRecord.h"
 #include "TRasConnectionDetails.h"
 #include "TRotationMetrics.h"
+#include "TRotationPolicy.h"
 #include "TServiceConfig.h"
 
 class TAddressCheck;
@@ -43,6 +50,8 @@ class TRotation : public TComponent {
     RetryWait,  // a dial failed; the retry wait runs
     Paused,     // nothing is done until resumed; the line stays as it is
     Stopped,    // finished for good
+    // between the schedule's windows: kept as it is, or down, until the next
+    OutsideSchedule,
   };
   static const char* PhaseName(TPhase APhase);
 
@@ -54,8 +63,14 @@ class TRotation : public TComponent {
     std::string Address;
     std::string PreviousAddress;
     std::string PublicAddress;  // the address's public one, when checked
-    int64_t SinceMs = 0;        // wall time the phase began
-    int64_t UpSinceMs = -1;     // wall time the line came up; -1 while down
+    // The line's global IPv6 address and prefix while it is up, when the
+    // provider knows them.
+    std::string Address6;
+    std::string Prefix6;
+    // The drawn length of the current online period; -1 when not online.
+    int64_t OnlineMs = -1;
+    int64_t SinceMs = 0;     // wall time the phase began
+    int64_t UpSinceMs = -1;  // wall time the line came up; -1 while down
     // What the current wait is for, and until the next timed step (-1 when
     // no step is timed, as during a dial).
     std::string WaitingFor;
@@ -79,11 +94,12 @@ class TRotation : public TComponent {
   // taken over as the current one, otherwise it is dialled.
   bool Start(std::string& AProblem);
 
-  enum class TRequest { Done, Already, Busy, Paused, Stopped };
+  enum class TRequest { Done, Already, Busy, Paused, Stopped, OutsideSchedule };
   // Rotates now: hangs up a connected line, or dials at once after a
   // failure. Already while a dial, its check or the offline wait is on its
   // way: that is the rotation, and the offline wait is not cut short. Busy
-  // before the start.
+  // before the start. Outside the schedule's windows the line is rotated
+  // too, unless it is to stay down there (OutsideSchedule).
   TRequest RotateNow();
   // Stops the timed steps; a dial on its way finishes first. The line stays.
   TRequest Pause();
@@ -97,6 +113,7 @@ class TRotation : public TComponent {
   TStatus Status() const;
   // What the rotation has done since it was made, with the hook's runs.
   TRotationMetrics Metrics() const;
+  const TRotationPolicy& Policy() const { return FPolicy; }
   TPhase Phase() const { return FPhase; }
   TRASManager* Dialler() const { return FDialler; }
   TRasMonitor* Monitor() const { return FMonitor; }
@@ -141,7 +158,7 @@ class TRotation : public TComponent {
   void CheckFailed(const std::string& AProblem);
   void DialFailed(int AError, const std::string& ADetail);
   void Record(const std::string& AOutcome, int AError, const std::string& ADetail,
-              const std::string& APublicAddress = {});
+              const std::string& APublicAddress = {}, const std::string& AReason = {});
   // A failure: remembered for the status, counted, logged, and told to the
   // hook when the configuration asks for it.
   void Failure(int ACode, const std::string& AText);
@@ -154,7 +171,14 @@ class TRotation : public TComponent {
   // True when BeforeHangUp holds the line up for now.
   bool HeldUp();
   void Settle();
+  // Reads the line's IPv6 facts from the dial-up library.
+  void ReadIpv6(uint32_t AHandle, std::string& AAddress, std::string& APrefix);
   void EnterOnline();
+  // Looks whether the online period (or the window) is over, and waits on.
+  void OnlineStep();
+  void LeaveWindow();
+  void OutsideStep();
+  void WindowBegins();
   void EnterOffline();
   void EnterRetryWait();
   // Arms the step timer for APhase unless a pause or stop is pending, which
@@ -182,8 +206,12 @@ class TRotation : public TComponent {
   bool FStopPending = false;
   std::function<void()> FStopped;
 
-  std::deque<std::string> FRecent;  // newest first, at most DistinctFrom
+  TRotationPolicy FPolicy;
   std::string FAddress;
+  std::string FAddress6;
+  std::string FPrefix6;
+  std::string FLineAddress6;  // of the line being verified
+  std::string FLinePrefix6;
   std::string FPublicAddress;
   std::string FLineAddress;
   std::string FPeerAddress;

@@ -35,7 +35,8 @@ struct TRotationMetrics {
   std::map<int, uint64_t> DialFailuresByCode;  // 0: failures without a code
   uint64_t HangUpFailures = 0;
   uint64_t Drops = 0;
-  uint64_t RedialsRepeatedAddress = 0;
+  // By reason: "repeated-address", "repeated-subnet", "repeated-subnet6".
+  std::map<std::string, uint64_t> Redials;
   uint64_t HookRuns = 0;
   uint64_t HookFailures = 0;  // a non-zero exit, a crash, a start that failed or a kill
   uint64_t CheckFailures = 0;

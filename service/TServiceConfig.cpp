@@ -33,8 +33,7 @@ bool HasControlCharacters(const std::string& AText) {
 // terminal's cursor, split a journal line or carry broken UTF-8 (every name
 // the file may rightly hold is ASCII), and cut short, so that it stays one
 // line.
-std::string Shown(std::string_view AText) {
-  constexpr size_t MaxShown = 64;
+std::string Shown(std::string_view AText, size_t MaxShown = 64) {
   static const char Hex[] = "0123456789abcdef";
   std::string Text;
   for (const unsigned char C : AText.substr(0, MaxShown)) {
@@ -98,6 +97,37 @@ const std::map<std::string, TKeyReader>& Readers() {
       {"offline-seconds", Whole(&TServiceConfig::OfflineSeconds, 1, 31 * 86400)},
       {"distinct-from", Whole(&TServiceConfig::DistinctFrom, 0, 1000)},
       {"redial-limit", Whole(&TServiceConfig::RedialLimit, 0, 100)},
+      {"distinct-prefix", Whole(&TServiceConfig::DistinctPrefix, 0, 32)},
+      {"distinct-prefix6", Whole(&TServiceConfig::DistinctPrefix6, 0, 128)},
+      {"online-jitter-seconds", Whole(&TServiceConfig::OnlineJitterSeconds, 0, 31 * 86400)},
+      {"online-jitter-seed",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         const std::string Form = "must be a whole number from 0 to 18446744073709551615";
+         if (AValue.empty() || AValue.size() > 20 ||
+             AValue.find_first_not_of("0123456789") != std::string::npos)
+           return Form;
+         errno = 0;
+         const unsigned long long Seed = std::strtoull(AValue.c_str(), nullptr, 10);
+         if (errno != 0) return Form;
+         AConfig.JitterSeed = Seed;
+         AConfig.JitterSeedGiven = true;
+         return std::string();
+       }},
+      {"schedule",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         // The problem quotes the item, which the file may have in any bytes.
+         return Shown(ParseScheduleWindows(AValue, AConfig.Schedule), 300);
+       }},
+      {"outside-schedule",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         if (AValue != "stay" && AValue != "down") return std::string("must be stay or down");
+         AConfig.DownOutsideSchedule = AValue == "down";
+         return std::string();
+       }},
+      {"rotate-at",
+       [](const std::string& AValue, TServiceConfig& AConfig) {
+         return Shown(ParseScheduleTimes(AValue, AConfig.RotateAt), 300);
+       }},
       {"retry-first-seconds", Whole(&TServiceConfig::RetryFirstSeconds, 1, 86400)},
       {"retry-longest-seconds", Whole(&TServiceConfig::RetryLongestSeconds, 1, 86400)},
       {"check-url",

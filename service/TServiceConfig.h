@@ -2,10 +2,12 @@
 
 // The rotation service's settings, as read from its configuration file.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "TFleetConfig.h"
+#include "TSchedule.h"
 
 struct TServiceConfig {
   // The phonebook entry the service rotates.
@@ -19,6 +21,23 @@ struct TServiceConfig {
   // The wait after a failed dial doubles from the first to the longest.
   int RetryFirstSeconds = 5;
   int RetryLongestSeconds = 300;
+  // A new address counts only when its network of this IPv4 prefix length
+  // (0: off) differs from the recent ones'; the same for the line's IPv6
+  // address at DistinctPrefix6.
+  int DistinctPrefix = 0;
+  int DistinctPrefix6 = 0;
+  // Each online time is drawn from OnlineSeconds plus or minus this (0: a
+  // fixed time), from a generator seeded with JitterSeed when given.
+  int OnlineJitterSeconds = 0;
+  bool JitterSeedGiven = false;
+  uint64_t JitterSeed = 0;
+  // Empty: rotate at any time. Outside the windows the line stays as it is,
+  // or hung up with DownOutsideSchedule.
+  std::vector<TScheduleWindow> Schedule;
+  bool DownOutsideSchedule = false;
+  // Not empty: rotate at these times instead of after OnlineSeconds (with
+  // a schedule, those in its windows).
+  std::vector<TScheduleTime> RotateAt;
   // Empty: the line's own address is the one verified and recorded.
   std::string CheckUrl;
   int CheckTimeoutSeconds = 10;

@@ -37,6 +37,8 @@ const char* const Usage =
     "  drop ENTRY           cut the line of every listed connection of the entry\n"
     "  fail ENTRY CODE      make the entry's next dial fail with error CODE\n"
     "  repeat ENTRY         make the entry's next dial get its last address again\n"
+    "  subnet ENTRY         make the entry's next dial get another address in the /24\n"
+    "                       of its last one (and in its last IPv6 prefix)\n"
     "  add ENTRY [COUNT]    list COUNT (default 1, at most 1000) more connections of\n"
     "                       the entry, connected at once\n"
     "\n"
@@ -277,12 +279,13 @@ int main(int argc, char** argv) {
   auto Expect = [&](size_t AMin, size_t AMax) { return Count >= AMin && Count <= AMax; };
   const bool KnownCommand = Command == "entries" || Command == "connections" || Command == "dial" ||
                             Command == "hangup" || Command == "drop" || Command == "fail" ||
-                            Command == "repeat" || Command == "add";
+                            Command == "repeat" || Command == "subnet" || Command == "add";
   if (!KnownCommand) return BadArguments(("unknown command \"" + Command + "\"").c_str());
   const bool Fits =
       ((Command == "entries" || Command == "connections") && Expect(0, 0)) ||
       (Command == "dial" && Expect(1, 2)) ||
-      ((Command == "hangup" || Command == "drop" || Command == "repeat") && Expect(1, 1)) ||
+      ((Command == "hangup" || Command == "drop" || Command == "repeat" || Command == "subnet") &&
+       Expect(1, 1)) ||
       (Command == "fail" && Expect(2, 2)) || (Command == "add" && Expect(1, 2));
   if (!Fits) return BadArguments(("wrong number of arguments for " + Command).c_str());
   if (Count >= 1 && !IsEntryArgument(Args[1].c_str())) {
@@ -333,6 +336,10 @@ int main(int argc, char** argv) {
   if (Command == "repeat") {
     return Fault(DravikRasRepeatNextAddress(Name.c_str()),
                  EntryFailure("cannot make the next dial repeat the address of", Name));
+  }
+  if (Command == "subnet") {
+    return Fault(DravikRasSubnetNextAddress(Name.c_str()),
+                 EntryFailure("cannot make the next dial stay in the subnet of", Name));
   }
   return Fault(DravikRasAddConnected(Name.c_str(), Number),
                EntryFailure("cannot add connections of", Name));

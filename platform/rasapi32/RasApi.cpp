@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "AddressPrefix.h"
 #include "ChangeNotification.h"
 #include "ProviderChoice.h"
 #include "Ras.h"
@@ -253,6 +254,23 @@ DWORD WINAPI DravikRasErrorAdvice(DWORD AError, LPSTR AText, DWORD ASize) {
   return ERROR_SUCCESS;
 }
 
+DWORD WINAPI DravikRasIpv6Info(HRASCONN hrasconn, LPSTR AAddress, DWORD AAddressSize, LPSTR APrefix,
+                               DWORD APrefixSize) {
+  if (AAddress == nullptr || APrefix == nullptr) return ERROR_INVALID_PARAMETER;
+  if (AAddressSize < DRAVIK_RAS_IPV6_TEXT || APrefixSize < DRAVIK_RAS_IPV6_TEXT)
+    return ERROR_BUFFER_TOO_SMALL;
+  std::string Address;
+  std::string Prefix;
+  const DWORD Result = CurrentProvider()->GetIpv6Info(hrasconn, Address, Prefix);
+  if (Result != ERROR_SUCCESS) return Result;
+  // Only what has the form promised is handed on; the rest counts as not known.
+  if (!IsGlobalIpv6(Address)) Address.clear();
+  if (!IsIpv6Prefix(Prefix) || Prefix.size() >= DRAVIK_RAS_IPV6_TEXT) Prefix.clear();
+  std::memcpy(AAddress, Address.c_str(), Address.size() + 1);
+  std::memcpy(APrefix, Prefix.c_str(), Prefix.size() + 1);
+  return ERROR_SUCCESS;
+}
+
 DWORD WINAPI DravikRasDropEntry(LPCSTR AEntryName) {
   std::string Name;
   if (!ReadEntryName(AEntryName, Name)) return ERROR_INVALID_PARAMETER;
@@ -269,6 +287,12 @@ DWORD WINAPI DravikRasRepeatNextAddress(LPCSTR AEntryName) {
   std::string Name;
   if (!ReadEntryName(AEntryName, Name)) return ERROR_INVALID_PARAMETER;
   return CurrentProvider()->RepeatNextAddress(Name);
+}
+
+DWORD WINAPI DravikRasSubnetNextAddress(LPCSTR AEntryName) {
+  std::string Name;
+  if (!ReadEntryName(AEntryName, Name)) return ERROR_INVALID_PARAMETER;
+  return CurrentProvider()->SubnetNextAddress(Name);
 }
 
 DWORD WINAPI DravikRasAddConnected(LPCSTR AEntryName, DWORD ACount) {

@@ -46,6 +46,16 @@ class RasProvider {
   // Fails until the connection is connected.
   virtual DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) = 0;
 
+  // The connected line's global IPv6 address and its IPv6 prefix
+  // (ADDRESS/LENGTH: the prefix delegated to the line where the provider
+  // learns one, else the on-link prefix of the address); each empty when
+  // the line has none or the provider does not know it. Fails as
+  // GetPppIpProjection does.
+  virtual DWORD GetIpv6Info(HRASCONN /*AHandle*/, std::string& /*AAddress*/,
+                            std::string& /*APrefix*/) {
+    return ERROR_NOT_SUPPORTED;
+  }
+
   // Starts following the changes of the connections made anywhere (this
   // process, other processes, the service behind the provider), calling
   // NotifyConnectionsChanged for each, so that callers waiting on the
@@ -84,6 +94,10 @@ class RasProvider {
 
   // The next dial of the entry gets the address its last connection had.
   virtual DWORD RepeatNextAddress(const std::string& /*AEntryName*/) { return ERROR_NOT_SUPPORTED; }
+
+  // The next dial of the entry gets another address in the /24 of its last
+  // one, and another IPv6 address in the same prefix.
+  virtual DWORD SubnetNextAddress(const std::string& /*AEntryName*/) { return ERROR_NOT_SUPPORTED; }
 
   // Lists ACount more connections of the entry, connected at once.
   virtual DWORD AddConnected(const std::string& /*AEntryName*/, DWORD /*ACount*/) {

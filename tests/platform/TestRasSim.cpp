@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTest>
@@ -13,8 +14,10 @@
 #include <mutex>
 #include <thread>
 
+#include "AddressPrefix.h"
 #include "Ras.h"
 #include "RasControl.h"
+#include "RasIpv6Info.h"
 #include "RasTestSupport.h"
 #include "SyncObjects.h"
 #include "TPlantedFile.h"
@@ -131,6 +134,10 @@ class TestRasSim : public QObject {
     DWORD Result = 0;
     QVERIFY(AddressesOf(Handle, &Result).first.empty());
     QCOMPARE(Result, ERROR_PROJECTION_NOT_COMPLETE);
+    char Address6[DRAVIK_RAS_IPV6_TEXT] = "x";
+    char Prefix6[DRAVIK_RAS_IPV6_TEXT] = "x";
+    QCOMPARE(DravikRasIpv6Info(Handle, Address6, sizeof Address6, Prefix6, sizeof Prefix6),
+             DWORD(ERROR_PROJECTION_NOT_COMPLETE));
 
     QTRY_COMPARE_WITH_TIMEOUT(StateOf(Handle), RASCS_Connected, 5000);
     const auto [Own, Peer] = AddressesOf(Handle, &Result);
@@ -138,6 +145,27 @@ class TestRasSim : public QObject {
     QVERIFY2(IsIpAddress(Own), Own.c_str());
     QVERIFY2(IsIpAddress(Peer), Peer.c_str());
     QVERIFY(Own != Peer);
+    // Beside it, the line's IPv6 facts: a /56 delegated from the
+    // documentation range and an address in it.
+    QCOMPARE(DravikRasIpv6Info(Handle, Address6, sizeof Address6, Prefix6, sizeof Prefix6),
+             DWORD(ERROR_SUCCESS));
+    QVERIFY2(IsGlobalIpv6(Address6), Address6);
+    QVERIFY2(IsIpv6Prefix(Prefix6) && QByteArray(Prefix6).endsWith("/56") &&
+                 Ipv6Network(Prefix6, 32) == "2001:db8::/32",
+             Prefix6);
+    QCOMPARE(Ipv6Network(Address6, 56), std::string(Prefix6));
+    // The same through the platform's call, as the components make it.
+    std::string Seen6, SeenPrefix6;
+    QVERIFY(RasIpv6Info(Handle, Seen6, SeenPrefix6));
+    QCOMPARE(Seen6, std::string(Address6));
+    QCOMPARE(SeenPrefix6, std::string(Prefix6));
+    // Buffers that could cut a text are refused; so is a handle not listed.
+    QCOMPARE(DravikRasIpv6Info(Handle, Address6, DRAVIK_RAS_IPV6_TEXT - 1, Prefix6, sizeof Prefix6),
+             DWORD(ERROR_BUFFER_TOO_SMALL));
+    QCOMPARE(DravikRasIpv6Info(Handle, Address6, sizeof Address6, nullptr, 0),
+             DWORD(ERROR_INVALID_PARAMETER));
+    QCOMPARE(DravikRasIpv6Info(Handle + 1000, Address6, sizeof Address6, Prefix6, sizeof Prefix6),
+             DWORD(ERROR_INVALID_HANDLE));
     QTRY_VERIFY_WITH_TIMEOUT(DialEnded(), 5000);
   }
 
@@ -339,6 +367,62 @@ class TestRasSim : public QObject {
     QVERIFY(IsIpAddress(Third));
     QVERIFY(Third != First);
     QCOMPARE(DravikRasRepeatNextAddress("Nobody"), DWORD(ERROR_CANNOT_FIND_PHONEBOOK_ENTRY));
+  }
+
+  // The subnet fault, set by the tool in another process, gives the next
+  // dial, once, another address in the /24 of the last one and another IPv6
+  // address in its prefix; the repeat fault gives both addresses again;
+  // without a fault both are fresh.
+  void AddressFaults_data() {
+    QTest::addColumn<QString>("Fault");
+    QTest::newRow("none") << "";
+    QTest::newRow("subnet") << "subnet";
+    QTest::newRow("repeat") << "repeat";
+  }
+  void AddressFaults() {
+    QFETCH(QString, Fault);
+    struct TLine {
+      std::string Address, Address6, Prefix6;
+    };
+    auto Dial = [] {
+      TLine Line;
+      RASDIALPARAMSA Params = StoredParams("Instant");
+      HRASCONN Handle = 0;
+      if (RasDialA(nullptr, nullptr, &Params, 0, nullptr, &Handle) != ERROR_SUCCESS) return Line;
+      Line.Address = AddressesOf(Handle).first;
+      RasIpv6Info(Handle, Line.Address6, Line.Prefix6);
+      RasHangUpA(Handle);
+      return Line;
+    };
+    const TLine First = Dial();
+    QVERIFY(IsIpAddress(First.Address));
+    QVERIFY(!First.Prefix6.empty());
+    if (!Fault.isEmpty()) {
+      QProcess Tool;
+      Tool.start(ToolPath(), {Fault, "Instant"});
+      QVERIFY(Tool.waitForFinished(20000));
+      QCOMPARE(Tool.exitCode(), 0);
+    }
+    const TLine Second = Dial();
+    QVERIFY(IsIpAddress(Second.Address));
+    QCOMPARE(Ipv6Network(Second.Address6, 56), Second.Prefix6);
+    const bool Same24 = Ipv4Network(First.Address, 24) == Ipv4Network(Second.Address, 24);
+    if (Fault == "repeat") {
+      QCOMPARE(Second.Address, First.Address);
+      QCOMPARE(Second.Address6, First.Address6);
+      QCOMPARE(Second.Prefix6, First.Prefix6);
+    } else if (Fault == "subnet") {
+      QVERIFY(Second.Address != First.Address);
+      QVERIFY2(Same24, (First.Address + " " + Second.Address).c_str());
+      QVERIFY(Second.Address6 != First.Address6);
+      QCOMPARE(Ipv6Network(Second.Address6, 64), Ipv6Network(First.Address6, 64));
+      QCOMPARE(Second.Prefix6, First.Prefix6);
+    } else {
+      QVERIFY(Second.Address != First.Address);
+      QVERIFY(Second.Prefix6 != First.Prefix6);
+    }
+    // Once only.
+    QVERIFY(Dial().Prefix6 != Second.Prefix6);
   }
 
   // A second dial of an entry already on its way joins that connection.

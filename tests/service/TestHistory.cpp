@@ -62,8 +62,9 @@ class TestHistory : public QObject {
     QCOMPARE(Rows[1].Detail, Failed.Detail);
   }
 
-  // A row of the simulated line says so; a history made before rows could
-  // say it reads as real rows, and gets the column once written to.
+  // A row of the simulated line says so, a redial's row its reason, a
+  // line's row its IPv6 facts; a history made before rows could say these
+  // reads as real rows without them, and gets the columns once written to.
   void SimulatedRows() {
     {
       sqlite3* Db = nullptr;
@@ -89,19 +90,33 @@ class TestHistory : public QObject {
       QVERIFY2(Reading.Page(0, 0, 10, Rows, Next, Problem), Problem.c_str());
       QCOMPARE(Rows.size(), size_t(1));
       QCOMPARE(Rows[0].Simulated, false);
+      QCOMPARE(Rows[0].Reason, std::string());
+      QCOMPARE(Rows[0].Address6, std::string());
       QVERIFY2(Reading.Latest(0, 1, Rows, Problem), Problem.c_str());
       QCOMPARE(Rows[0].LineAddress, std::string("100.64.1.1"));
     }
     THistory History;
     QCOMPARE(History.Open(File()), std::string());
-    TDialRecord Simulated = Row(200, "100.64.1.2");
+    TDialRecord Simulated = Row(200, "100.64.1.2", "repeated");
     Simulated.Simulated = true;
+    Simulated.Reason = "repeated-subnet";
+    Simulated.Address6 = "2001:db8:1:100::5";
+    Simulated.Prefix6 = "2001:db8:1:100::/56";
     QCOMPARE(History.Add(Simulated), std::string());
     const auto Rows = History.Since(0, 10);
     QCOMPARE(Rows.size(), size_t(2));
     QCOMPARE(Rows[0].Simulated, false);
+    QCOMPARE(Rows[0].Reason, std::string());
+    QCOMPARE(Rows[0].Address6, std::string());
     QCOMPARE(Rows[1].Simulated, true);
-    QCOMPARE(THistoryReader::RowJson(Rows[1])["simulated"].toBool(), true);
+    QCOMPARE(Rows[1].Reason, std::string("repeated-subnet"));
+    QCOMPARE(Rows[1].Address6, Simulated.Address6);
+    QCOMPARE(Rows[1].Prefix6, Simulated.Prefix6);
+    const QJsonObject Json = THistoryReader::RowJson(Rows[1]);
+    QCOMPARE(Json["simulated"].toBool(), true);
+    QCOMPARE(Json["reason"].toString(), QString("repeated-subnet"));
+    QCOMPARE(Json["address6"].toString(), QString("2001:db8:1:100::5"));
+    QCOMPARE(Json["prefix6"].toString(), QString("2001:db8:1:100::/56"));
   }
 
   // Since filters by time; the limit keeps the latest rows, oldest first.
@@ -139,6 +154,28 @@ class TestHistory : public QObject {
     QCOMPARE(History.RecentAddresses("Line", 1), std::vector<std::string>{"203.0.113.5"});
     QVERIFY(History.RecentAddresses("Other", 5).empty());
     QVERIFY(History.RecentAddresses("Line", 0).empty());
+  }
+
+  // The recent turns carry the IPv6 facts of each address's latest row.
+  void RecentTurnsWithIpv6() {
+    THistory History;
+    QCOMPARE(History.Open(File()), std::string());
+    auto WithIpv6 = [](int64_t ATime, const std::string& AAddress, const std::string& APrefix) {
+      TDialRecord Record = Row(ATime, AAddress);
+      Record.Address6 = APrefix.substr(0, APrefix.find('/')) + "1";
+      Record.Prefix6 = APrefix;
+      return Record;
+    };
+    History.Add(WithIpv6(1, "100.64.0.1", "2001:db8:1::/56"));
+    History.Add(Row(2, "100.64.0.2"));
+    History.Add(WithIpv6(3, "100.64.0.1", "2001:db8:3::/56"));
+    const auto Turns = History.RecentTurns("Line", 5);
+    QCOMPARE(Turns.size(), size_t(2));
+    QCOMPARE(Turns[0].PublicAddress, std::string("100.64.0.1"));
+    QCOMPARE(Turns[0].Address6, std::string("2001:db8:3::1"));
+    QCOMPARE(Turns[0].Prefix6, std::string("2001:db8:3::/56"));
+    QCOMPARE(Turns[1].PublicAddress, std::string("100.64.0.2"));
+    QCOMPARE(Turns[1].Prefix6, std::string());
   }
 
   // Write-ahead logging: another connection reads every committed row while

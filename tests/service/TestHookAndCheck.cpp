@@ -246,7 +246,8 @@ class TestHookAndCheck : public QObject {
     QFile::remove(Out);
     const QString Hook = Script("failure",
                                 "echo \"$DRAVIK_RESULT|$DRAVIK_ERROR|$DRAVIK_ADDRESS|"
-                                "$DRAVIK_PREVIOUS_ADDRESS|$DRAVIK_INTERFACE|$DRAVIK_TIME\" >> '" +
+                                "$DRAVIK_PREVIOUS_ADDRESS|$DRAVIK_INTERFACE|$DRAVIK_ADDRESS6|"
+                                "$DRAVIK_PREFIX6|$DRAVIK_TIME\" >> '" +
                                     Out.toUtf8() + "'\n");
     TServiceConfig Config;
     Config.Entry = "Line";
@@ -270,9 +271,12 @@ class TestHookAndCheck : public QObject {
     const QStringList Lines = QString::fromUtf8(Recorded.readAll()).split('\n', Qt::SkipEmptyParts);
     QCOMPARE(Lines.size(), Runs);
     // The simulated line has no network interface of its own to name.
-    const QString Rotated = QString::fromStdString("rotated||" + Rows[1].LineAddress + "|||");
+    // The line's IPv6 facts come with a new address only.
+    QVERIFY(!Rows[1].Address6.empty() && !Rows[1].Prefix6.empty());
+    const QString Rotated = QString::fromStdString("rotated||" + Rows[1].LineAddress + "|||" +
+                                                   Rows[1].Address6 + "|" + Rows[1].Prefix6 + "|");
     QVERIFY2(Lines.last().startsWith(Rotated), qPrintable(Lines.last()));
-    if (OnFailure) QVERIFY2(Lines[0].startsWith("failed|691||||"), qPrintable(Lines[0]));
+    if (OnFailure) QVERIFY2(Lines[0].startsWith("failed|691||||||"), qPrintable(Lines[0]));
     static const QRegularExpression Time(
         "\\|\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$");
     for (const QString& Line : Lines) QVERIFY2(Time.match(Line).hasMatch(), qPrintable(Line));

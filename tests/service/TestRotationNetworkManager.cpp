@@ -1,6 +1,7 @@
 // The rotation against a real NetworkManager (the testbed), on the real
 // clock, at 1 s online and 1 s offline: each dial's time is the line's own,
-// as NetworkManager reports it, not rounded to a poll; NetworkManager
+// as NetworkManager reports it, not rounded to a poll, and each row has the
+// line's IPv6 address from its router advertisement; NetworkManager
 // stopped while online and while offline is met with waits, and the turns
 // go on once it is back.
 
@@ -63,10 +64,10 @@ class TestRotationNetworkManager : public QObject {
  private slots:
   void initTestCase() {
     REQUIRE_TESTBED(FTestbed);
-    const auto Added =
-        TNmTestbed::Nmcli({"connection", "add", "type", "ethernet", "ifname", "veth-c", "con-name",
-                           Entry, "connection.autoconnect", "no", "ethernet.cloned-mac-address",
-                           "random", "ipv6.method", "disabled"});
+    const auto Added = TNmTestbed::Nmcli(
+        {"connection", "add", "type", "ethernet", "ifname", "veth-c", "con-name", Entry,
+         "connection.autoconnect", "no", "ethernet.cloned-mac-address", "random", "ipv6.method",
+         "auto", "ipv6.addr-gen-mode", "eui64", "ipv6.may-fail", "no"});
     QVERIFY2(Added.Exit == 0, qPrintable(Added.Err));
     qputenv("DRAVIK_RAS_PROVIDER", "networkmanager");
     qputenv("DRAVIK_NM_TYPES", "802-3-ethernet");
@@ -99,8 +100,15 @@ class TestRotationNetworkManager : public QObject {
     Rotation.reset();
     const std::vector<int64_t> Seen = Watch.ConnectedAt();
     int Compared = 0;
+    std::string Previous6;
     for (const TDialRecord& Row : FRows) {
       QCOMPARE(Row.Outcome, std::string("connected"));
+      // A new IPv6 address each turn, as the hardware address is new.
+      QVERIFY2(QString::fromStdString(Row.Address6).startsWith("2001:db8:77:0:"),
+               Row.Address6.c_str());
+      QCOMPARE(Row.Prefix6, std::string("2001:db8:77::/64"));
+      QVERIFY(Row.Address6 != Previous6);
+      Previous6 = Row.Address6;
       // The watch's sighting nearest the row.
       int64_t Nearest = INT64_MAX;
       for (int64_t At : Seen)

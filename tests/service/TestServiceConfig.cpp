@@ -39,7 +39,13 @@ class TestServiceConfig : public QObject {
         "listen = 127.0.0.2:0\n"
         "token-file = /run/dravik/token\n"
         "history-days = 30\n"
-        "hangup-on-exit = yes\n";
+        "hangup-on-exit = yes\n"
+        "distinct-prefix = 24\n"
+        "distinct-prefix6 = 56\n"
+        "online-jitter-seconds = 20\n"
+        "online-jitter-seed = 18446744073709551615\n"
+        "schedule = Mon-Fri 08:00-20:00, Sat 22:00-02:00\n"
+        "outside-schedule = down\n";
     TServiceConfig Config;
     QCOMPARE(ParseServiceConfig("d.conf", Text, Config), std::string());
     QCOMPARE(Config.Entry, std::string("My line 2"));
@@ -59,6 +65,18 @@ class TestServiceConfig : public QObject {
     QCOMPARE(Config.TokenFile, std::string("/run/dravik/token"));
     QCOMPARE(Config.HistoryDays, 30);
     QVERIFY(Config.HangupOnExit);
+    QCOMPARE(Config.DistinctPrefix, 24);
+    QCOMPARE(Config.DistinctPrefix6, 56);
+    QCOMPARE(Config.OnlineJitterSeconds, 20);
+    QVERIFY(Config.JitterSeedGiven);
+    QCOMPARE(Config.JitterSeed, uint64_t(18446744073709551615ull));
+    QCOMPARE(Config.Schedule, (std::vector<TScheduleWindow>{{0x1F, 480, 1200}, {0x20, 1320, 120}}));
+    QVERIFY(Config.DownOutsideSchedule);
+    QVERIFY(Config.RotateAt.empty());
+    TServiceConfig Fixed;
+    QCOMPARE(ParseServiceConfig("d.conf", "entry=A\nrotate-at = 03:00, 15:00\n", Fixed),
+             std::string());
+    QCOMPARE(Fixed.RotateAt, (std::vector<TScheduleTime>{{0x7F, 180}, {0x7F, 900}}));
   }
 
   void Defaults() {
@@ -72,6 +90,13 @@ class TestServiceConfig : public QObject {
     QVERIFY(Config.Hook.empty());
     QCOMPARE(Config.ListenAddress, std::string("127.0.0.1"));
     QVERIFY(!Config.HangupOnExit);
+    QCOMPARE(Config.DistinctPrefix, 0);
+    QCOMPARE(Config.DistinctPrefix6, 0);
+    QCOMPARE(Config.OnlineJitterSeconds, 0);
+    QVERIFY(!Config.JitterSeedGiven);
+    QVERIFY(Config.Schedule.empty());
+    QVERIFY(!Config.DownOutsideSchedule);
+    QVERIFY(Config.RotateAt.empty());
   }
 
   // The file installed as /etc/dravik/dravikd.conf keeps the service from
@@ -126,6 +151,25 @@ class TestServiceConfig : public QObject {
     QTest::addColumn<QString>("Message");
     QTest::newRow("no entry") << QByteArray("online-seconds=5\n")
                               << "/etc/d.conf: entry: not set: this file must name";
+    QTest::newRow("prefix too long") << QByteArray("entry=A\ndistinct-prefix = 33\n")
+                                     << "/etc/d.conf:2: distinct-prefix: must be a whole number "
+                                        "from 0 to 32";
+    QTest::newRow("prefix6 too long") << QByteArray("entry=A\ndistinct-prefix6 = 129\n")
+                                      << "/etc/d.conf:2: distinct-prefix6: must be a whole number "
+                                         "from 0 to 128";
+    QTest::newRow("seed too large")
+        << QByteArray("entry=A\nonline-jitter-seed = 18446744073709551616\n")
+        << "/etc/d.conf:2: online-jitter-seed: must be a whole number";
+    QTest::newRow("schedule day")
+        << QByteArray("entry=A\n\nschedule = Mon-Fry 08:00-20:00\n")
+        << "/etc/d.conf:3: schedule: \"Mon-Fry\" is no day or range of days";
+    QTest::newRow("schedule bytes shown escaped")
+        << QByteArray("entry=A\nschedule = M\xc3\xb6n 08:00-20:00\n")
+        << "/etc/d.conf:2: schedule: \"M\\xc3\\xb6n\" is no day";
+    QTest::newRow("rotate-at time") << QByteArray("entry=A\nrotate-at = 3:00, 25:00\n")
+                                    << "/etc/d.conf:2: rotate-at: \"25:00\" is no time";
+    QTest::newRow("outside-schedule") << QByteArray("entry=A\noutside-schedule = off\n")
+                                      << "/etc/d.conf:2: outside-schedule: must be stay or down";
     QTest::newRow("unknown key") << QByteArray("entry=A\n\nonline=5\n")
                                  << "/etc/d.conf:3: online: unknown key";
     QTest::newRow("not a number") << QByteArray("entry=A\nonline-seconds = 5s\n")

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "AddressPrefix.h"
 #include "NmBus.h"
 #include "NmTexts.h"
 
@@ -89,7 +90,8 @@ bool ReadSecretPassword(sd_bus_message* ASecrets, const std::string& ASetting,
   return true;
 }
 
-bool ReadActiveProperties(sd_bus_message* AProperties, TNmActive& AActive, std::string& AIp4Path) {
+bool ReadActiveProperties(sd_bus_message* AProperties, TNmActive& AActive, std::string& AIp4Path,
+                          std::string& AIp6Path) {
   return ReadDictionary(AProperties, [&](const std::string& AKey, sd_bus_message* AValue) {
     if (AKey == "Connection")
       return ReadVariantString(AValue, SD_BUS_TYPE_OBJECT_PATH, AActive.ProfilePath);
@@ -97,6 +99,7 @@ bool ReadActiveProperties(sd_bus_message* AProperties, TNmActive& AActive, std::
     if (AKey == "State") return ReadVariantUint(AValue, AActive.State);
     if (AKey == "Devices") return ReadVariantPaths(AValue, AActive.Devices);
     if (AKey == "Ip4Config") return ReadVariantString(AValue, SD_BUS_TYPE_OBJECT_PATH, AIp4Path);
+    if (AKey == "Ip6Config") return ReadVariantString(AValue, SD_BUS_TYPE_OBJECT_PATH, AIp6Path);
     return false;
   });
 }
@@ -130,6 +133,48 @@ bool ReadFirstAddress(sd_bus_message* AMessage, std::string& AAddress) {
   if (Read) sd_bus_message_exit_container(AMessage);
   sd_bus_message_exit_container(AMessage);
   return Read;
+}
+
+namespace {
+
+// The first global address of an IP6Config's AddressData (aa{sv}) at the
+// variant, with its prefix length.
+bool ReadFirstGlobalIpv6(sd_bus_message* AMessage, std::string& AAddress, std::string& APrefix) {
+  char Type = 0;
+  const char* Contents = nullptr;
+  if (sd_bus_message_peek_type(AMessage, &Type, &Contents) <= 0 || Type != SD_BUS_TYPE_VARIANT ||
+      Contents == nullptr || std::strcmp(Contents, "aa{sv}") != 0) {
+    return false;
+  }
+  if (sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_VARIANT, "aa{sv}") <= 0) return false;
+  bool Read = sd_bus_message_enter_container(AMessage, SD_BUS_TYPE_ARRAY, "a{sv}") > 0;
+  while (Read && sd_bus_message_at_end(AMessage, false) == 0) {
+    std::string Address;
+    uint32_t Length = 129;
+    Read = ReadDictionary(AMessage, [&](const std::string& AKey, sd_bus_message* AValue) {
+      if (AKey == "address") return ReadVariantString(AValue, SD_BUS_TYPE_STRING, Address);
+      if (AKey == "prefix") return ReadVariantUint(AValue, Length);
+      return false;
+    });
+    // NetworkManager lists the link-local address too; the line's own is
+    // the first that reaches beyond the link.
+    const std::string Prefix = Length <= 128 ? Ipv6Network(Address, static_cast<int>(Length)) : "";
+    if (Read && AAddress.empty() && IsGlobalIpv6(Address) && !Prefix.empty()) {
+      AAddress = Address;
+      APrefix = Prefix;
+    }
+  }
+  if (Read) sd_bus_message_exit_container(AMessage);
+  sd_bus_message_exit_container(AMessage);
+  return Read;
+}
+
+}  // namespace
+
+void ReadIp6Config(sd_bus_message* AProperties, std::string& AAddress, std::string& APrefix) {
+  ReadDictionary(AProperties, [&](const std::string& AKey, sd_bus_message* AValue) {
+    return AKey == "AddressData" && ReadFirstGlobalIpv6(AValue, AAddress, APrefix);
+  });
 }
 
 }  // namespace dravik::ras::nm

@@ -44,8 +44,9 @@ bool ReadSecretPassword(sd_bus_message* ASecrets, const std::string& ASetting,
                         std::string& APassword);
 
 // An active connection's GetAll reply: its profile, type, state, devices
-// and the path of its IP4Config ("/" or empty for none).
-bool ReadActiveProperties(sd_bus_message* AProperties, TNmActive& AActive, std::string& AIp4Path);
+// and the paths of its IP4Config and IP6Config ("/" or empty for none).
+bool ReadActiveProperties(sd_bus_message* AProperties, TNmActive& AActive, std::string& AIp4Path,
+                          std::string& AIp6Path);
 
 // An IP4Config's GetAll reply: the first IPv4 address of AddressData and
 // the gateway, each kept only when it is a dotted IPv4 address.
@@ -53,5 +54,9 @@ void ReadIp4Config(sd_bus_message* AProperties, std::string& AAddress, std::stri
 
 // The first address of an IP4Config's AddressData (aa{sv}) at the variant.
 bool ReadFirstAddress(sd_bus_message* AMessage, std::string& AAddress);
+
+// An IP6Config's GetAll reply: the first global address of AddressData and
+// its on-link prefix (ADDRESS/LENGTH), kept only in those forms.
+void ReadIp6Config(sd_bus_message* AProperties, std::string& AAddress, std::string& APrefix);
 
 }  // namespace dravik::ras::nm

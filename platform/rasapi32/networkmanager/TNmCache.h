@@ -37,6 +37,9 @@ struct TNmActive {
   std::vector<std::string> Devices;
   std::string Address;
   std::string Gateway;
+  // The first global IPv6 address and its on-link prefix, when it has one.
+  std::string Address6;
+  std::string Prefix6;
 };
 
 struct TNmCache {

@@ -40,6 +40,8 @@ constexpr const char* DeviceInterface = "org.freedesktop.NetworkManager.Device";
 constexpr const char* Ip4Interface = "org.freedesktop.NetworkManager.IP4Config";
 constexpr const char* ActivePrefix = "/org/freedesktop/NetworkManager/ActiveConnection/";
 constexpr const char* Ip4Prefix = "/org/freedesktop/NetworkManager/IP4Config/";
+constexpr const char* Ip6Interface = "org.freedesktop.NetworkManager.IP6Config";
+constexpr const char* Ip6Prefix = "/org/freedesktop/NetworkManager/IP6Config/";
 
 constexpr uint64_t CallTimeoutUs = 10000000;
 constexpr int64_t ReconnectEveryNs = 1000000000;
@@ -376,7 +378,8 @@ void TNmProvider::HandleSignal(sd_bus_message* AMessage) {
     return;
   }
   if (Equal(Member, "PropertiesChanged") &&
-      (Equal(Path, NmPath) || StartsWith(Path, ActivePrefix) || StartsWith(Path, Ip4Prefix))) {
+      (Equal(Path, NmPath) || StartsWith(Path, ActivePrefix) || StartsWith(Path, Ip4Prefix) ||
+       StartsWith(Path, Ip6Prefix))) {
     FActivesDirty = true;
   }
 }
@@ -407,13 +410,18 @@ bool TNmProvider::ReadActive(const std::string& APath, TNmActive& AActive) {
   const TCallResult All = GetAllProperties(FBus.get(), APath, ActiveInterface);
   if (!All.Ok()) return false;
   std::string Ip4Path;
-  const bool Read = ReadActiveProperties(All.Reply.get(), AActive, Ip4Path);
+  std::string Ip6Path;
+  const bool Read = ReadActiveProperties(All.Reply.get(), AActive, Ip4Path, Ip6Path);
   if (!Read) return false;
   AActive.Path = APath;
   AActive.Handle = HandleOfActivePath(APath);
   if (AActive.State == ActiveActivated && !Ip4Path.empty() && Ip4Path != "/") {
     const TCallResult Ip4 = GetAllProperties(FBus.get(), Ip4Path, Ip4Interface);
     if (Ip4.Ok()) ReadIp4Config(Ip4.Reply.get(), AActive.Address, AActive.Gateway);
+  }
+  if (AActive.State == ActiveActivated && !Ip6Path.empty() && Ip6Path != "/") {
+    const TCallResult Ip6 = GetAllProperties(FBus.get(), Ip6Path, Ip6Interface);
+    if (Ip6.Ok()) ReadIp6Config(Ip6.Reply.get(), AActive.Address6, AActive.Prefix6);
   }
   if (!AActive.Devices.empty()) {
     const std::string& Device = AActive.Devices.front();
@@ -769,6 +777,17 @@ DWORD TNmProvider::GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) 
   AProjection.dwError = 0;
   CopyText(AProjection.szIpAddress, Active->Address);
   CopyText(AProjection.szServerIpAddress, Active->Gateway);
+  return ERROR_SUCCESS;
+}
+
+DWORD TNmProvider::GetIpv6Info(HRASCONN AHandle, std::string& AAddress, std::string& APrefix) {
+  std::lock_guard<std::mutex> Guard(FCacheLock);
+  if (!FCache.Running) return ERROR_RASMAN_CANNOT_INITIALIZE;
+  const TNmActive* Active = FCache.FindActive(AHandle);
+  if (Active == nullptr) return ERROR_INVALID_HANDLE;
+  if (Active->State != ActiveActivated) return ERROR_PROJECTION_NOT_COMPLETE;
+  AAddress = Active->Address6;
+  APrefix = Active->Prefix6;
   return ERROR_SUCCESS;
 }
 

@@ -48,6 +48,10 @@ class TNmProvider : public RasProvider {
   DWORD EnumConnections(std::vector<RASCONNA>& AConnections) override;
   DWORD GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) override;
   DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) override;
+  // From the active connection's IP6Config: NetworkManager does not
+  // publish a prefix delegated to the line, so the prefix is the address's
+  // on-link one.
+  DWORD GetIpv6Info(HRASCONN AHandle, std::string& AAddress, std::string& APrefix) override;
 
   // Warns of a profile that NetworkManager brings up by itself.
   std::string EntryWarning(const std::string& AEntryName) override;

@@ -15,6 +15,7 @@
 #include "ChangeNotification.h"
 #include "PppdCodes.h"
 #include "PppdEntries.h"
+#include "PppdIpv6.h"
 #include "PppdPeers.h"
 #include "RasTexts.h"
 #include "TPppdChild.h"
@@ -576,6 +577,21 @@ DWORD TPppdProvider::GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection
   AProjection.dwError = 0;
   CopyText(AProjection.szIpAddress, Connection->Local);
   CopyText(AProjection.szServerIpAddress, Connection->Peer);
+  return ERROR_SUCCESS;
+}
+
+DWORD TPppdProvider::GetIpv6Info(HRASCONN AHandle, std::string& AAddress, std::string& APrefix) {
+  std::string Interface;
+  {
+    std::lock_guard<std::mutex> Guard(FLock);
+    const TConnection* Connection = FindLocked(AHandle);
+    if (Connection == nullptr) return ERROR_INVALID_HANDLE;
+    if (Connection->State != RASCS_Connected || Connection->Local.empty()) {
+      return ERROR_PROJECTION_NOT_COMPLETE;
+    }
+    Interface = Connection->Interface;
+  }
+  InterfaceIpv6(Interface, AAddress, APrefix);
   return ERROR_SUCCESS;
 }
 

@@ -55,6 +55,8 @@ class TPppdProvider : public RasProvider {
   DWORD EnumConnections(std::vector<RASCONNA>& AConnections) override;
   DWORD GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) override;
   DWORD GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) override;
+  // The global address on the link's interface.
+  DWORD GetIpv6Info(HRASCONN AHandle, std::string& AAddress, std::string& APrefix) override;
 
   // Warns of a peer that pppd dials again, or brings up, by itself.
   std::string EntryWarning(const std::string& AEntryName) override;

@@ -17,6 +17,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "AddressPrefix.h"
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
 #include "SimClock.h"
@@ -59,6 +60,21 @@ bool IsAddress(std::string_view AText) {
   AText.copy(Text, AText.size());
   in_addr Address;
   return inet_pton(AF_INET, Text, &Address) == 1;
+}
+
+// The IPv6 facts as the state holds them: an address and a prefix, or "-"
+// for each when none is known.
+bool IsIpv6Field(std::string_view AText, bool APrefix) {
+  if (AText == "-") return true;
+  const std::string Text(AText.substr(0, INET6_ADDRSTRLEN + 4));
+  return Text.size() == AText.size() && (APrefix ? IsIpv6Prefix(Text) : IsIpv6Address(Text));
+}
+std::string Ipv6Field(std::string_view AText) {
+  return AText == "-" ? std::string() : std::string(AText);
+}
+const std::string& Ipv6Text(const std::string& AText) {
+  static const std::string None = "-";
+  return AText.empty() ? None : AText;
 }
 
 bool IsEntryName(std::string_view AText) {
@@ -210,6 +226,13 @@ std::string TSimStore::Format(const TSimStateData& AState) {
     Out += ' ';
     Out += C.EntryName;
     Out += '\n';
+    // Beside the connection's own line, which older versions read as it
+    // was; they skip this one.
+    if (!C.Address6.empty() || !C.Prefix6.empty()) {
+      Out += "conn6 ";
+      AppendNumber(Out, C.Handle);
+      Out += ' ' + Ipv6Text(C.Address6) + ' ' + Ipv6Text(C.Prefix6) + '\n';
+    }
   }
   for (const auto& [Entry, Address] : AState.LastAddress) {
     Out += "last " + Address + ' ' + Entry + '\n';
@@ -220,6 +243,9 @@ std::string TSimStore::Format(const TSimStateData& AState) {
     Out += ' ' + Entry + '\n';
   }
   for (const std::string& Entry : AState.RepeatNext) Out += "repeat " + Entry + '\n';
+  for (const auto& [Entry, Facts] : AState.LastIpv6)
+    Out += "last6 " + Ipv6Text(Facts.Address) + ' ' + Ipv6Text(Facts.Prefix) + ' ' + Entry + '\n';
+  for (const std::string& Entry : AState.SubnetNext) Out += "subnet " + Entry + '\n';
   for (const TSimEnded& Ended : AState.Ended) {
     Out += "ended ";
     AppendNumber(Out, Ended.Handle);
@@ -283,6 +309,18 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
       AState.FailNext[std::string(Rest)] = static_cast<DWORD>(A);
     } else if (Kind == "repeat" && IsEntryName(Rest)) {
       AState.RepeatNext.insert(std::string(Rest));
+    } else if (Kind == "conn6" && SplitWords(Rest, 3, Words, Rest) && Rest.empty() &&
+               ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && IsIpv6Field(Words[1], false) &&
+               IsIpv6Field(Words[2], true) && !AState.Connections.empty() &&
+               AState.Connections.back().Handle == static_cast<HRASCONN>(A)) {
+      // Only right after its connection's line.
+      AState.Connections.back().Address6 = Ipv6Field(Words[1]);
+      AState.Connections.back().Prefix6 = Ipv6Field(Words[2]);
+    } else if (Kind == "last6" && SplitWords(Rest, 2, Words, Rest) &&
+               IsIpv6Field(Words[0], false) && IsIpv6Field(Words[1], true) && IsEntryName(Rest)) {
+      AState.LastIpv6[std::string(Rest)] = {Ipv6Field(Words[0]), Ipv6Field(Words[1])};
+    } else if (Kind == "subnet" && IsEntryName(Rest)) {
+      AState.SubnetNext.insert(std::string(Rest));
     } else if (Kind == "ended" && SplitWords(Rest, 2, Words, Rest) && Rest.empty() &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && ParseNumber(Words[1], 0, 0xFFFFFFFF, B) &&
                AState.Ended.size() < MaxEnded) {

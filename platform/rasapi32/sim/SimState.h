@@ -36,6 +36,20 @@ struct TSimConnection {
   std::string Address;
   std::string PeerAddress;
   std::string EntryName;
+  // The line's global IPv6 address and the prefix delegated to it; empty
+  // in a state written by a version without them.
+  std::string Address6;
+  std::string Prefix6;
+};
+
+// An entry's latest IPv6 facts.
+struct TSimIpv6 {
+  std::string Address;
+  std::string Prefix;
+  bool operator==(const TSimIpv6& AOther) const {
+    return Address == AOther.Address && Prefix == AOther.Prefix;
+  }
+  bool operator!=(const TSimIpv6& AOther) const { return !(*this == AOther); }
 };
 
 // A connection that ended before its dial had finished, and why: a dialler
@@ -52,6 +66,8 @@ struct TSimStateData {
   std::map<std::string, std::string> LastAddress;  // entry -> its latest address
   std::map<std::string, DWORD> FailNext;           // entry -> code of its next dial
   std::set<std::string> RepeatNext;                // entries whose next dial repeats the address
+  std::map<std::string, TSimIpv6> LastIpv6;        // entry -> its latest IPv6 facts
+  std::set<std::string> SubnetNext;                // entries whose next dial stays in the subnet
   std::deque<TSimEnded> Ended;                     // the latest few, oldest first
 
   const TSimConnection* Find(HRASCONN AHandle) const;

@@ -154,12 +154,20 @@ TSimInUse::TSimInUse(const TSimStateData& AState) {
 }
 
 std::string TSimProvider::NewAddress(const TSimStateData& AState, const TSimInUse& AInUse,
-                                     const std::string& AEntryName) {
+                                     const std::string& AEntryName, bool ASameSubnet) {
   const auto Last = AState.LastAddress.find(AEntryName);
+  uint32_t Subnet = 0;
+  if (ASameSubnet && Last != AState.LastAddress.end()) {
+    in_addr Address;
+    if (inet_pton(AF_INET, Last->second.c_str(), &Address) == 1)
+      Subnet = ntohl(Address.s_addr) & 0xFFFFFF00u;
+  }
   std::lock_guard<std::mutex> Guard(FRandomLock);
-  for (;;) {
+  // A full /24 gives way to a fresh address after so many tries.
+  for (int Try = 0;; ++Try) {
     // Carrier-grade shared address space, as broadband providers hand out.
-    const uint32_t Value = 0x64400000u | (FRandom() & 0x003FFFFFu);
+    const uint32_t Value = Subnet != 0 && Try < 2000 ? Subnet | (FRandom() & 0xFFu)
+                                                     : 0x64400000u | (FRandom() & 0x003FFFFFu);
     const uint32_t Last8 = Value & 0xFF;
     if (Last8 == 0 || Last8 == 255) continue;
     in_addr Address{htonl(Value)};
@@ -169,6 +177,62 @@ std::string TSimProvider::NewAddress(const TSimStateData& AState, const TSimInUs
     if (Last != AState.LastAddress.end() && Last->second == Text) continue;
     if (AInUse.Addresses.count(Text) == 0) return Text;
   }
+}
+
+TSimIpv6 TSimProvider::NewIpv6(const TSimIpv6* ALast, bool ASameSubnet) {
+  in6_addr Address{};
+  in6_addr Last{};
+  const bool KeepPrefix = ASameSubnet && ALast != nullptr &&
+                          inet_pton(AF_INET6, ALast->Address.c_str(), &Last) == 1 &&
+                          !ALast->Prefix.empty();
+  std::lock_guard<std::mutex> Guard(FRandomLock);
+  do {
+    if (KeepPrefix) {
+      // The same /64 of the same delegated prefix, another interface id.
+      std::memcpy(Address.s6_addr, Last.s6_addr, 8);
+    } else {
+      // 2001:db8:XXXX:XX00::/56, and one /64 of it for the line.
+      const uint32_t Site = static_cast<uint32_t>(FRandom());
+      const unsigned char Start[8] = {0x20,
+                                      0x01,
+                                      0x0d,
+                                      0xb8,
+                                      static_cast<unsigned char>(Site >> 16),
+                                      static_cast<unsigned char>(Site >> 8),
+                                      static_cast<unsigned char>(Site),
+                                      static_cast<unsigned char>(FRandom())};
+      std::memcpy(Address.s6_addr, Start, 8);
+    }
+    const uint64_t Interface = (uint64_t(FRandom()) << 32) | FRandom();
+    for (int Index = 0; Index < 8; ++Index)
+      Address.s6_addr[8 + Index] = static_cast<unsigned char>(Interface >> (56 - 8 * Index));
+  } while (KeepPrefix && std::memcmp(&Address, &Last, sizeof Address) == 0);
+  char Text[INET6_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET6, &Address, Text, sizeof Text);
+  in6_addr Prefix = Address;
+  Prefix.s6_addr[7] = 0;
+  std::memset(Prefix.s6_addr + 8, 0, 8);
+  char PrefixText[INET6_ADDRSTRLEN] = {};
+  inet_ntop(AF_INET6, &Prefix, PrefixText, sizeof PrefixText);
+  return {Text, std::string(PrefixText) + "/56"};
+}
+
+void TSimProvider::GiveAddresses(TSimStateData& AState, const TSimInUse& AInUse,
+                                 TSimConnection& AConnection) {
+  const std::string& Name = AConnection.EntryName;
+  const auto Last = AState.LastAddress.find(Name);
+  const auto Last6 = AState.LastIpv6.find(Name);
+  const bool Repeat = AState.RepeatNext.erase(Name) > 0 && Last != AState.LastAddress.end();
+  const bool Subnet = AState.SubnetNext.erase(Name) > 0;
+  AConnection.Address = Repeat ? Last->second : NewAddress(AState, AInUse, Name, Subnet);
+  const TSimIpv6 Ipv6 =
+      Repeat && Last6 != AState.LastIpv6.end()
+          ? Last6->second
+          : NewIpv6(Last6 != AState.LastIpv6.end() ? &Last6->second : nullptr, Subnet);
+  AConnection.Address6 = Ipv6.Address;
+  AConnection.Prefix6 = Ipv6.Prefix;
+  AState.LastAddress[Name] = AConnection.Address;
+  AState.LastIpv6[Name] = Ipv6;
 }
 
 HRASCONN TSimProvider::NewHandle(TSimStateData& AState, const TSimInUse& AInUse) {
@@ -214,12 +278,9 @@ DWORD TSimProvider::Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
     } else if (!Accepted) {
       Connection.FailCode = ERROR_AUTHENTICATION_FAILURE;
     }
-    const auto Last = AState.LastAddress.find(Name);
-    const bool Repeat = AState.RepeatNext.erase(Name) > 0 && Last != AState.LastAddress.end();
-    Connection.Address = Repeat ? Last->second : NewAddress(AState, InUse, Name);
     Connection.PeerAddress = PeerAddress;
     Connection.EntryName = Name;
-    AState.LastAddress[Name] = Connection.Address;
+    GiveAddresses(AState, InUse, Connection);
     AState.Connections.push_back(Connection);
     return ERROR_SUCCESS;
   });
@@ -324,6 +385,17 @@ DWORD TSimProvider::GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection)
   return ERROR_SUCCESS;
 }
 
+DWORD TSimProvider::GetIpv6Info(HRASCONN AHandle, std::string& AAddress, std::string& APrefix) {
+  TSimConnection Connection;
+  int64_t Now = 0;
+  const DWORD Result = FindListed(FStore, AHandle, Connection, Now);
+  if (Result != ERROR_SUCCESS) return Result;
+  if (SimStateAt(Connection, Now) != RASCS_Connected) return ERROR_PROJECTION_NOT_COMPLETE;
+  AAddress = Connection.Address6;
+  APrefix = Connection.Prefix6;
+  return ERROR_SUCCESS;
+}
+
 DWORD TSimProvider::DropEntry(const std::string& AEntryName) {
   TSimEntry Entry;
   const DWORD Result = FindEntry(AEntryName, Entry);
@@ -355,6 +427,16 @@ DWORD TSimProvider::RepeatNextAddress(const std::string& AEntryName) {
   });
 }
 
+DWORD TSimProvider::SubnetNextAddress(const std::string& AEntryName) {
+  TSimEntry Entry;
+  const DWORD Result = FindEntry(AEntryName, Entry);
+  if (Result != ERROR_SUCCESS) return Result;
+  return FStore.Update([&](TSimStateData& AState) -> DWORD {
+    AState.SubnetNext.insert(AEntryName);
+    return ERROR_SUCCESS;
+  });
+}
+
 DWORD TSimProvider::AddConnected(const std::string& AEntryName, DWORD ACount) {
   TSimEntry Entry;
   const DWORD Result = FindEntry(AEntryName, Entry);
@@ -367,11 +449,15 @@ DWORD TSimProvider::AddConnected(const std::string& AEntryName, DWORD ACount) {
       Connection.Handle = NewHandle(AState, InUse);
       Connection.StartNs = SimNowNs();
       Connection.Address = NewAddress(AState, InUse, AEntryName);
-      InUse.Handles.insert(Connection.Handle);
-      InUse.Addresses.insert(Connection.Address);
+      const TSimIpv6 Ipv6 = NewIpv6(nullptr, false);
+      Connection.Address6 = Ipv6.Address;
+      Connection.Prefix6 = Ipv6.Prefix;
       Connection.PeerAddress = PeerAddress;
       Connection.EntryName = AEntryName;
       AState.LastAddress[AEntryName] = Connection.Address;
+      AState.LastIpv6[AEntryName] = Ipv6;
+      InUse.Handles.insert(Connection.Handle);
+      InUse.Addresses.insert(Connection.Address);
       AState.Connections.push_back(std::move(Connection));
     }
     return ERROR_SUCCESS;

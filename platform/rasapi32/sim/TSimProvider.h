@@ -12,7 +12,11 @@
 // ERROR_PORT_DISCONNECTED. A dial of an entry that is already listed joins
 // that connection and gets its handle. Each new connection gets an address
 // that is neither the entry's previous one nor one in use, unless a fault
-// makes it repeat the previous one.
+// makes it repeat the previous one or stay in its /24. Each also gets an
+// IPv6 prefix delegated to it (a /56 of the documentation range
+// 2001:db8::/32) and a global IPv6 address in it: fresh ones with each
+// connection, the same prefix with the subnet fault, the same address with
+// the repeat fault.
 
 #include <functional>
 #include <memory>
@@ -61,14 +65,21 @@ class TSimProvider : public RasProvider {
   DWORD DropEntry(const std::string& AEntryName) override;
   DWORD FailNextDial(const std::string& AEntryName, DWORD ACode) override;
   DWORD RepeatNextAddress(const std::string& AEntryName) override;
+  DWORD SubnetNextAddress(const std::string& AEntryName) override;
+  DWORD GetIpv6Info(HRASCONN AHandle, std::string& AAddress, std::string& APrefix) override;
   DWORD AddConnected(const std::string& AEntryName, DWORD ACount) override;
   DWORD WatchChanges() override;
 
  private:
   DWORD FindEntry(const std::string& AName, TSimEntry& AEntry);
-  // A fresh address for the entry: not its last one, not one in use.
+  // A fresh address for the entry: not its last one, not one in use; with
+  // ASameSubnet, in the /24 of its last one where there is room.
   std::string NewAddress(const TSimStateData& AState, const TSimInUse& AInUse,
-                         const std::string& AEntryName);
+                         const std::string& AEntryName, bool ASameSubnet = false);
+  // Fresh IPv6 facts; with ASameSubnet, another address in ALast's prefix.
+  TSimIpv6 NewIpv6(const TSimIpv6* ALast, bool ASameSubnet);
+  // Gives a new connection of the entry its addresses, as the faults asked.
+  void GiveAddresses(TSimStateData& AState, const TSimInUse& AInUse, TSimConnection& AConnection);
   static HRASCONN NewHandle(TSimStateData& AState, const TSimInUse& AInUse);
   // Ends the connection; AReason is what a dialler waiting for it reports.
   DWORD EndConnections(const std::function<bool(const TSimConnection&)>& AWhich, DWORD AReason);

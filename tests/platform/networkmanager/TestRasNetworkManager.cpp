@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "RasControl.h"
 #include "RasTestSupport.h"
 #include "TNmTestbed.h"
 #include "TestSupport.h"
@@ -103,6 +104,9 @@ bool InTestbedRange(const std::string& AAddress) {
 }
 
 const std::string Ethernet = "Line A";
+// The same line with IPv6 from the far end's router advertisements, counted
+// up only once it has its IPv6 address too.
+const std::string Ethernet6 = "Line Six";
 // A dial that makes no progress for this long ends.
 constexpr int DialTimeoutSeconds = 5;
 
@@ -131,6 +135,10 @@ class TestRasNetworkManager : public QObject {
     AddProfile({"type", "ethernet", "ifname", "veth-c", "con-name",
                 QString::fromStdString(Ethernet), "connection.autoconnect", "no",
                 "ethernet.cloned-mac-address", "random", "ipv6.method", "disabled"});
+    AddProfile({"type", "ethernet", "ifname", "veth-c", "con-name",
+                QString::fromStdString(Ethernet6), "connection.autoconnect", "no",
+                "ethernet.cloned-mac-address", "random", "ipv6.method", "auto",
+                "ipv6.addr-gen-mode", "eui64", "ipv6.may-fail", "no"});
     AddProfile({"type", "pppoe", "ifname", "ppp0", "pppoe.parent", "veth-c", "con-name", "DSL Home",
                 "connection.uuid", "00000000-0000-4000-8000-000000000001", "username", "alice",
                 "password", "s3cret", "connection.autoconnect", "no"});
@@ -182,7 +190,7 @@ class TestRasNetworkManager : public QObject {
     REQUIRE_TESTBED(FTestbed);
     // NetworkManager announces new profiles by signal; the listing follows.
     const std::vector<std::string> Expected = {
-        "DSL Agent",         "DSL Home",       Ethernet,        "Mobile",
+        "DSL Agent",         "DSL Home",       Ethernet,        Ethernet6,   "Mobile",
         "Mobile No Carrier", "Mobile Refused", "Mobile Silent", "Old Mobile"};
     QVERIFY(WaitUntil([&] { return EntryNames() == Expected; }, 10));
   }
@@ -199,7 +207,8 @@ class TestRasNetworkManager : public QObject {
     QVERIFY(Tool.waitForFinished(20000));
     QCOMPARE(Tool.exitCode(), 0);
     QCOMPARE(QString::fromLocal8Bit(Tool.readAllStandardOutput()),
-             QString("DSL Agent\nDSL Home\n") + QString::fromStdString(Ethernet) +
+             QString("DSL Agent\nDSL Home\n") + QString::fromStdString(Ethernet) + "\n" +
+                 QString::fromStdString(Ethernet6) +
                  "\nMobile\nMobile No Carrier\nMobile Refused\nMobile Silent\nOld Mobile\n");
     // Warned of: the one profile that comes back by itself.
     const QStringList Warnings =
@@ -270,6 +279,38 @@ class TestRasNetworkManager : public QObject {
       QCOMPARE(Gone, DWORD(ERROR_INVALID_HANDLE));
     }
     QVERIFY(Addresses[0] != Addresses[1]);
+  }
+
+  // The line's IPv6 facts from its IP6Config: the global address (not the
+  // link-local one) and its prefix; a new address each dial. A line without
+  // IPv6 has none, and says so without failing.
+  void Ipv6Facts() {
+    REQUIRE_TESTBED(FTestbed);
+    std::vector<std::string> Addresses;
+    for (int Turn = 0; Turn < 2; ++Turn) {
+      HRASCONN Handle = 0;
+      const auto Notes = DialAndWait(Ethernet6, Handle);
+      QVERIFY(!Notes.empty());
+      QCOMPARE(Notes.back().State, RASCS_Connected);
+      char Address6[DRAVIK_RAS_IPV6_TEXT] = {};
+      char Prefix6[DRAVIK_RAS_IPV6_TEXT] = {};
+      QCOMPARE(DravikRasIpv6Info(Handle, Address6, sizeof Address6, Prefix6, sizeof Prefix6),
+               DWORD(ERROR_SUCCESS));
+      QVERIFY2(QByteArray(Address6).startsWith("2001:db8:77:0:"), Address6);
+      QCOMPARE(QByteArray(Prefix6), QByteArray("2001:db8:77::/64"));
+      Addresses.push_back(Address6);
+      QCOMPARE(RasHangUpA(Handle), ERROR_SUCCESS);
+    }
+    QVERIFY(Addresses[0] != Addresses[1]);
+    HRASCONN Handle = 0;
+    QCOMPARE(DialAndWait(Ethernet, Handle).back().State, RASCS_Connected);
+    char Address6[DRAVIK_RAS_IPV6_TEXT] = "x";
+    char Prefix6[DRAVIK_RAS_IPV6_TEXT] = "x";
+    QCOMPARE(DravikRasIpv6Info(Handle, Address6, sizeof Address6, Prefix6, sizeof Prefix6),
+             DWORD(ERROR_SUCCESS));
+    QCOMPARE(QByteArray(Address6), QByteArray());
+    QCOMPARE(QByteArray(Prefix6), QByteArray());
+    QCOMPARE(RasHangUpA(Handle), ERROR_SUCCESS);
   }
 
   // Through the stand-in modem: NetworkManager dials the gsm profile for
@@ -425,7 +466,7 @@ class TestRasNetworkManager : public QObject {
                  AddressesOf(Listed[0].hrasconn).first == Address;
         },
         20));
-    QCOMPARE(EntryNames().size(), size_t(8));
+    QCOMPARE(EntryNames().size(), size_t(9));
   }
 
   // A dial that makes no progress (the network never answers the modem)

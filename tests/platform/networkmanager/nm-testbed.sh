@@ -14,7 +14,12 @@
 #
 # Layout: a private system bus on DIR/bus; namespace nm-PID runs
 # NetworkManager with veth-c (and veth-m, the stand-in modem's data port);
-# namespace isp-PID runs a DHCP server (dnsmasq) on veth-s, 10.77.0.0/24.
+# namespace isp-PID runs a DHCP server (dnsmasq) on veth-s, 10.77.0.0/24,
+# which also sends router advertisements for 2001:db8:77::/64 (a profile
+# with ipv6.method auto gets an address there; with addr-gen-mode eui64
+# and a random hardware address, a new one each activation). Duplicate
+# address detection is off in both namespaces, so that no IPv6 address
+# waits a second before it can be used.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -169,8 +174,14 @@ up() {
   ip netns add "$ispns"
   ip -n "$nmns" link set lo up
   ip -n "$ispns" link set lo up
+  local ns
+  for ns in "$nmns" "$ispns"; do
+    ip netns exec "$ns" sysctl -q -w net.ipv6.conf.all.accept_dad=0 \
+      net.ipv6.conf.default.accept_dad=0 net.ipv6.conf.default.dad_transmits=0
+  done
   ip link add veth-c netns "$nmns" type veth peer name veth-s netns "$ispns"
   ip -n "$ispns" addr add 10.77.0.1/24 dev veth-s
+  ip -n "$ispns" addr add 2001:db8:77::1/64 dev veth-s nodad
   ip -n "$ispns" link set veth-s up
   # The stand-in modem's data port: its far end carries the bearer's peer.
   ip link add veth-m netns "$nmns" type veth peer name veth-mp netns "$ispns"
@@ -179,6 +190,7 @@ up() {
 
   ip netns exec "$ispns" dnsmasq --keep-in-foreground --port=0 --no-ping --bind-interfaces \
     --interface=veth-s --except-interface=lo --dhcp-range=10.77.0.10,10.77.0.250,2m \
+    --enable-ra --dhcp-range=2001:db8:77::,ra-only,64,2m \
     --dhcp-authoritative --dhcp-leasefile="$dir/dnsmasq.leases" --pid-file= \
     --conf-file=/dev/null --log-facility="$dir/dnsmasq.log" </dev/null >/dev/null 2>&1 &
   echo $! >"$dir/dnsmasq.pid"

@@ -14,7 +14,9 @@
 // /run/pppN.pid and, with a link name, /run/ppp-NAME.pid as pppd does, and
 // gives the interface an address from the provider's pool (10.64.0.10 and
 // up, a new one each dial, lasting across processes through the provider's
-// "next" file) with the peer address 10.64.0.1. A wrong password ends it
+// "next" file) with the peer address 10.64.0.1, and a global IPv6 address
+// 2001:db8:64:N::2/64 with N the pool's number, standing for what the
+// provider's router advertisement gives the link. A wrong password ends it
 // with pppd's message and status 19. With updetach it detaches once the
 // address is set (the parent exits 0, the pid files name the child); with
 // neither updetach nor nodetach, at once (as pon runs it). SIGTERM or
@@ -161,6 +163,39 @@ int IndexOf(const std::string& AName) {
   const int Result = ioctl(Control, SIOCGIFINDEX, &Request);
   close(Control);
   return Result == 0 ? Request.ifr_ifindex : 0;
+}
+
+// The global IPv6 address, set as the kernel would from a router
+// advertisement; without duplicate detection, so that it is usable at once.
+// A kernel without IPv6 leaves the link without it.
+void SetAddress6(const std::string& ALocal) {
+  const std::string Number = ALocal.substr(ALocal.rfind('.') + 1);
+  const std::string Address = "2001:db8:64:" + Number + "::2";
+  const int Socket = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+  struct {
+    nlmsghdr Header;
+    ifaddrmsg Body;
+    char Attributes[64];
+  } Request;
+  std::memset(&Request, 0, sizeof Request);
+  Request.Header.nlmsg_len = NLMSG_LENGTH(sizeof(ifaddrmsg));
+  Request.Header.nlmsg_type = RTM_NEWADDR;
+  Request.Header.nlmsg_flags = NLM_F_REQUEST | NLM_F_CREATE | NLM_F_EXCL | NLM_F_ACK;
+  Request.Body.ifa_family = AF_INET6;
+  Request.Body.ifa_prefixlen = 64;
+  Request.Body.ifa_flags = IFA_F_NODAD;
+  Request.Body.ifa_index = static_cast<unsigned>(IndexOf(Interface));
+  auto* Attribute = reinterpret_cast<rtattr*>(reinterpret_cast<char*>(&Request) +
+                                              NLMSG_ALIGN(Request.Header.nlmsg_len));
+  Attribute->rta_type = IFA_LOCAL;
+  Attribute->rta_len = RTA_LENGTH(16);
+  inet_pton(AF_INET6, Address.c_str(), RTA_DATA(Attribute));
+  Request.Header.nlmsg_len = NLMSG_ALIGN(Request.Header.nlmsg_len) + RTA_ALIGN(RTA_LENGTH(16));
+  char Answer[1024];
+  if (Socket < 0 || send(Socket, &Request, Request.Header.nlmsg_len, 0) < 0 ||
+      recv(Socket, Answer, sizeof Answer, 0) < 0)
+    Say("cannot set the IPv6 address");
+  if (Socket >= 0) close(Socket);
 }
 
 // The address and its peer in one message, as pppd sets them.
@@ -320,6 +355,8 @@ int main(int argc, char** argv) {
   Say(Protocol + " authentication succeeded");
   Wait(StepMs);
   const std::string Local = NextAddress(Isp);
+  // Before the IPv4 address, by which the link counts as up.
+  SetAddress6(Local);
   SetAddress(Local);
   Say("local  IP address " + Local);
   Say("remote IP address " + std::string(PeerAddress));

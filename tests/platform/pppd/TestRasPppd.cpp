@@ -275,6 +275,14 @@ class TestRasPppd : public QObject {
     const auto [Own, Peer] = AddressesOf(Handle);
     QVERIFY2(PoolAddress.match(QString::fromStdString(Own)).hasMatch(), Own.c_str());
     QCOMPARE(Peer, std::string("10.64.0.1"));
+    // The interface's global IPv6 address beside it, with its prefix.
+    char Address6[DRAVIK_RAS_IPV6_TEXT] = {};
+    char Prefix6[DRAVIK_RAS_IPV6_TEXT] = {};
+    QCOMPARE(DravikRasIpv6Info(Handle, Address6, sizeof Address6, Prefix6, sizeof Prefix6),
+             DWORD(ERROR_SUCCESS));
+    const QString Pool = QString::fromStdString(Own).section('.', 3);
+    QCOMPARE(QString(Address6), "2001:db8:64:" + Pool + "::2");
+    QCOMPARE(QString(Prefix6), "2001:db8:64:" + Pool + "::/64");
     const pid_t Pppd = PidIn("ppp-Home.pid");
     QVERIFY(Pppd > 0 && kill(Pppd, 0) == 0);
 
@@ -417,7 +425,8 @@ class TestRasPppd : public QObject {
     const QString Open = QString::fromStdString(FTestbed.Folder() + "/open");
     TRun Run = RunAsNobody(false, ToolPath(), {"entries"}, Open);
     QCOMPARE(Run.Exit, 1);
-    QVERIFY2(Run.Err.contains("permission denied (error 5); the user must be in the group dip"), qPrintable(Run.Err));
+    QVERIFY2(Run.Err.contains("permission denied (error 5); the user must be in the group dip"),
+             qPrintable(Run.Err));
 
     Run = RunAsNobody(true, ToolPath(), {"entries"}, Open);
     QCOMPARE(Run.Exit, 0);
