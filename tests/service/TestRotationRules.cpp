@@ -159,8 +159,8 @@ class TestRotationRules : public QObject {
     QVERIFY(WaitRows(1));
     InjectSubnet();
     QVERIFY(WaitRows(2, 70000));
-    const TDialRecord& First = FRows[0].Record;
-    const TDialRecord& Second = FRows[1].Record;
+    const TDialRecord First = FRows[0].Record;
+    const TDialRecord Second = FRows[1].Record;
     QVERIFY(Second.LineAddress != First.LineAddress);
     QCOMPARE(Ipv4Network(Second.LineAddress, 24), Ipv4Network(First.LineAddress, 24));
     QCOMPARE(Second.Prefix6, First.Prefix6);
