@@ -7,6 +7,11 @@
 
 #include "Windows.h"
 
+// Whether a desktop to show windows on can be reached: on Linux a display
+// (DISPLAY, WAYLAND_DISPLAY, or a platform the toolkit is told to use by
+// QT_QPA_PLATFORM); on Windows the desktop is always there.
+bool DesktopAvailable();
+
 #ifndef _WIN32
 
 #include <functional>

@@ -6,6 +6,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+// The stand-in dial-up library built for trials names its exports in a
+// module-definition file; nothing else here exports anything.
+#define DRAVIK_EXPORT
 #else
 
 #include <cstdint>

@@ -34,7 +34,7 @@ namespace dravik::ras {
 // change that takes new ones.
 struct TSimInUse {
   explicit TSimInUse(const TSimStateData& AState);
-  std::unordered_set<HRASCONN> Handles;
+  std::unordered_set<TSimHandle> Handles;
   std::unordered_set<std::string> Addresses;
 };
 
@@ -69,7 +69,7 @@ class TSimProvider : public RasProvider {
   // A fresh address for the entry: not its last one, not one in use.
   std::string NewAddress(const TSimStateData& AState, const TSimInUse& AInUse,
                          const std::string& AEntryName);
-  static HRASCONN NewHandle(TSimStateData& AState, const TSimInUse& AInUse);
+  static TSimHandle NewHandle(TSimStateData& AState, const TSimInUse& AInUse);
   // Ends the connection; AReason is what a dialler waiting for it reports.
   DWORD EndConnections(const std::function<bool(const TSimConnection&)>& AWhich, DWORD AReason);
 
