@@ -31,14 +31,12 @@ if command -v ccache >/dev/null; then
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root} CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-# The tree's own path stays out of the programs.
-map="-ffile-prefix-map=$root=dravik"
 "$qt/bin/qt-cmake" -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/scripts/mingw64-toolchain.cmake" \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DJPEG_INCLUDE_DIR="$qt/include" -DJPEG_LIBRARY="$qt/lib/libjpeg.a" \
   -DDRAVIK_HOST_MAKE_ABOUT_PICTURE="$host/app/pictures/make-about-picture" \
-  -DDRAVIK_RAS_STANDIN=ON -DCMAKE_C_FLAGS="$map" -DCMAKE_CXX_FLAGS="$map" \
+  -DDRAVIK_RAS_STANDIN=ON \
   "${launcher[@]}" >"$out/configure.log" 2>&1 || { tail -n 30 "$out/configure.log" >&2; exit 1; }
 cmake --build "$build" --parallel "$(nproc)" --target dravik dravik-ras rasapi32_standin \
   dravik_translations
@@ -48,6 +46,7 @@ name=dravik-$version-win64
 stage=$out/$name
 rm -rf "$stage" "$out/$name.zip"
 mkdir -p "$stage/translations"
+# Stripped: no symbols, and none of the build's paths.
 for program in dravik dravik-ras; do
   x86_64-w64-mingw32-strip -o "$stage/$program.exe" "$build/bin/$program.exe"
 done
