@@ -2,8 +2,8 @@
 # Builds dravik.exe and dravik-ras.exe for 64-bit Windows (statically linked:
 # nothing to install beside them) and packs
 # build-windows/dravik-<version>-win64.zip. Also builds the stand-in
-# rasapi32.dll for the trials under Wine into build-windows/build/standin;
-# it is not packed.
+# rasapi32.dll and the test of the Windows file helpers for the trials under
+# Wine (scripts/windows-check.sh); they are not packed.
 #
 # Builds the reduced Qt for Windows first when its cache lacks it (about
 # half an hour, see windows-qt.sh); with --cached-only it fails instead.
@@ -36,10 +36,10 @@ fi
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DJPEG_INCLUDE_DIR="$qt/include" -DJPEG_LIBRARY="$qt/lib/libjpeg.a" \
   -DDRAVIK_HOST_MAKE_ABOUT_PICTURE="$host/app/pictures/make-about-picture" \
-  -DDRAVIK_RAS_STANDIN=ON \
+  -DDRAVIK_RAS_STANDIN=ON -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
   "${launcher[@]}" >"$out/configure.log" 2>&1 || { tail -n 30 "$out/configure.log" >&2; exit 1; }
 cmake --build "$build" --parallel "$(nproc)" --target dravik dravik-ras rasapi32_standin \
-  dravik_translations
+  dravik_translations test_windows_files
 
 version=$(sed -n 's/^project(Dravik VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 name=dravik-$version-win64

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Tries the Windows build (scripts/windows-build.sh) under Wine against the
-# stand-in dial-up library, the simulated service: dravik-ras.exe lists,
+# Tries the Windows build (scripts/windows-build.sh) under Wine: the test of
+# the file helpers; then, against the stand-in dial-up library, the
+# simulated service: dravik-ras.exe lists,
 # dials, shows and hangs up; dravik.exe, on a virtual screen with a window
 # manager, shows its window and its notification-area icon, connects by its
 # button and, with the cycle at 3 s / 1 s, goes through three turns, each
@@ -56,6 +57,9 @@ cleanup() {
 }
 trap cleanup EXIT
 wineserver -p
+
+# The Windows forms of the file helpers.
+check "the file helpers' test" ctest --test-dir "$build" --output-on-failure
 
 ras() { wine "$trial/dravik-ras.exe" "$@" 2>>"$trial/dravik-ras.err" | tr -d '\r'; }
 
