@@ -17,6 +17,7 @@ host=${DRAVIK_BUILD_DIR:-$root/build}
 
 qt=$("$root/scripts/windows-qt.sh" "$@" | tail -n 1)
 "$root/scripts/windows-deps.sh"
+mkdir -p "$out"
 
 # The About window's picture is drawn at build time by a host program.
 "$root/scripts/install-deps.sh"

@@ -1,4 +1,6 @@
 #include <windows.h>
+// The system names a call of its own ReplaceFile; ours is meant.
+#undef ReplaceFile
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,8 @@
 #include "ReplaceFile.h"
 
 #include <windows.h>
+// The system names a call of its own ReplaceFile; ours is meant.
+#undef ReplaceFile
 
 #include <algorithm>
 #include <cctype>
