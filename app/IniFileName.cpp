@@ -1,8 +1,6 @@
 #include "IniFileName.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
+#include "FileChecks.h"
 #include "UserConfigDirectory.h"
 
 std::string ExecutableDirectory(const std::string& AExePath) {
@@ -23,12 +21,12 @@ std::string IniFileNameFor(const std::string& AExePath) {
 std::string SettingsFilePathFor(const std::string& AExePath) {
   const std::string Folder = ExecutableDirectory(AExePath);
   const std::string Beside = Folder + IniFileNameFor(AExePath);
-  struct stat Info {};
-  const bool WritableFileBeside = ::stat(Beside.c_str(), &Info) == 0 && S_ISREG(Info.st_mode) &&
-                                  ::access(Beside.c_str(), W_OK) == 0;
+  // A settings file that exists but cannot be written (or is no file) does
+  // not count: the user's folder is the place then, as for an unwritable
+  // folder.
+  const bool WritableFileBeside = FileExists(Beside) && WritableFile(Beside);
   if (WritableFileBeside) return Beside;
-  const bool WritableFolder = !Folder.empty() && ::access(Folder.c_str(), W_OK | X_OK) == 0;
-  if (WritableFolder) return Beside;
+  if (WritableFolder(Folder)) return Beside;
   const std::string UserFolder = UserConfigDirectory();
   if (UserFolder.empty()) return Beside;
   return UserFolder + "/" + IniFileNameFor(AExePath);

@@ -8,20 +8,11 @@
 #include "TGuiApplication.h"
 #include "TTranslations.h"
 #include "Unit1.h"
+#include "WinUser.h"
 #include "uAboutBox.h"
 
-namespace {
-
-bool DisplayAvailable() {
-  const char* Platform = std::getenv("QT_QPA_PLATFORM");
-  return (Platform != nullptr && *Platform != '\0') || std::getenv("DISPLAY") != nullptr ||
-         std::getenv("WAYLAND_DISPLAY") != nullptr;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (!DisplayAvailable()) {
+  if (!DesktopAvailable()) {
     std::fprintf(stderr, "dravik: no display: set DISPLAY (or run under xvfb-run) to start it.\n");
     return 1;
   }

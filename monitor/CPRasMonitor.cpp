@@ -143,7 +143,7 @@ void TRasMonitor::PollConnections(TObject*) {
     CPRasMiniApi::RasGetConnectStatusA(FCurrentHandle, &Status);
   const std::string Text = StateText(Status.rasconnstate, Status.dwError);
   FConnectionDetails.StatusText.Assign(Text);
-  FConnectionDetails.Handle = FCurrentHandle;
+  FConnectionDetails.Handle = RasHandleNumber(FCurrentHandle);
   CopyField(FConnectionDetails.EntryName, First.szEntryName);
   CopyField(FConnectionDetails.DeviceType, First.szDeviceType);
   CopyField(FConnectionDetails.DeviceName, First.szDeviceName);
@@ -189,7 +189,7 @@ void TRasMonitor::PollEntry() {
   FCurrentHandle = Own->hrasconn;
   const std::string Text = StateText(Status.rasconnstate, Status.dwError);
   FConnectionDetails.StatusText.Assign(Text);
-  FConnectionDetails.Handle = FCurrentHandle;
+  FConnectionDetails.Handle = RasHandleNumber(FCurrentHandle);
   CopyField(FConnectionDetails.EntryName, Own->szEntryName);
   CopyField(FConnectionDetails.DeviceType, Own->szDeviceType);
   CopyField(FConnectionDetails.DeviceName, Own->szDeviceName);

@@ -10,8 +10,45 @@
 #ifdef _WIN32
 #include <ras.h>
 #include <raserror.h>
+
+#include <cstdint>
+
 // The handle that stands for every connection in a change notification.
 #define DRAVIK_ALL_RAS_CONNECTIONS ((HRASCONN)INVALID_HANDLE_VALUE)
+
+// A code the system reports that its header leaves out.
+#ifndef ERROR_PROJECTION_NOT_COMPLETE
+#define ERROR_PROJECTION_NOT_COMPLETE 730
+#endif
+
+// The entry points' types, for run-time loading.
+using TRasEnumConnectionsA = decltype(&RasEnumConnectionsA);
+using TRasGetConnectStatusA = decltype(&RasGetConnectStatusA);
+using TRasHangUpA = decltype(&RasHangUpA);
+using TRasGetProjectionInfoA = decltype(&RasGetProjectionInfoA);
+using TRasConnectionNotificationA = decltype(&RasConnectionNotificationA);
+
+// A connection handle as a number (for the tools' listings and the
+// simulated service's state), and back. Handles here are pointer-sized;
+// the service hands out ones that are significant in 32 bits.
+inline uint32_t RasHandleNumber(HRASCONN AHandle) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(AHandle));
+}
+inline HRASCONN RasHandleFromNumber(uint32_t ANumber) {
+  return reinterpret_cast<HRASCONN>(static_cast<uintptr_t>(ANumber));
+}
+
+// The records as the system's own header lays them out (the forms of
+// Windows 7 and later, packed to 4 bytes), in the sizes the 64-bit service
+// takes.
+#ifdef _WIN64
+static_assert(sizeof(RASDIALPARAMSA) == 1068, "RASDIALPARAMSA is 1068 bytes on 64-bit Windows");
+static_assert(sizeof(RASCONNA) == 708, "RASCONNA is 708 bytes on 64-bit Windows");
+static_assert(sizeof(RASENTRYNAMEA) == 532, "RASENTRYNAMEA is 532 bytes on 64-bit Windows");
+static_assert(sizeof(RASCONNSTATUSA) == 288, "RASCONNSTATUSA is 288 bytes on 64-bit Windows");
+static_assert(sizeof(RASPPPIPA) == 48, "RASPPPIPA is 48 bytes on 64-bit Windows");
+#endif
+
 #else
 
 constexpr int RAS_MaxEntryName = 256;
@@ -191,6 +228,9 @@ using TRasGetConnectStatusA = decltype(&RasGetConnectStatusA);
 using TRasHangUpA = decltype(&RasHangUpA);
 using TRasGetProjectionInfoA = decltype(&RasGetProjectionInfoA);
 using TRasConnectionNotificationA = decltype(&RasConnectionNotificationA);
+
+inline uint32_t RasHandleNumber(HRASCONN AHandle) { return AHandle; }
+inline HRASCONN RasHandleFromNumber(uint32_t ANumber) { return ANumber; }
 
 static_assert(sizeof(RASDIALPARAMSA) == 1052, "RASDIALPARAMSA is 1052 bytes");
 static_assert(sizeof(RASCONNA) == 412, "RASCONNA is 412 bytes");

@@ -5,7 +5,13 @@
 
 #include "WinUser.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <shellapi.h>
+
+// Whether the desktop has a notification area at all: whether the taskbar's
+// window exists. Where it has none, an added icon shows nowhere.
+bool NotificationAreaExists();
+#else
 
 #include <cstring>
 #include <functional>

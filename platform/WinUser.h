@@ -7,6 +7,11 @@
 
 #include "Windows.h"
 
+// Whether a desktop to show windows on can be reached: on Linux a display
+// (DISPLAY, WAYLAND_DISPLAY, or a platform the toolkit is told to use by
+// QT_QPA_PLATFORM); on Windows the desktop is always there.
+bool DesktopAvailable();
+
 #ifndef _WIN32
 
 #include <functional>
@@ -38,6 +43,13 @@ constexpr UINT WM_RBUTTONDBLCLK = 0x0206;
 constexpr UINT WM_MBUTTONDOWN = 0x0207;
 constexpr UINT WM_MBUTTONUP = 0x0208;
 constexpr UINT WM_MBUTTONDBLCLK = 0x0209;
+
+// The keys and buttons held, as a mouse message's wParam tells them.
+constexpr WPARAM MK_LBUTTON = 0x0001;
+constexpr WPARAM MK_RBUTTON = 0x0002;
+constexpr WPARAM MK_SHIFT = 0x0004;
+constexpr WPARAM MK_CONTROL = 0x0008;
+constexpr WPARAM MK_MBUTTON = 0x0010;
 
 constexpr int VK_SHIFT = 0x10;
 constexpr int VK_CONTROL = 0x11;

@@ -6,6 +6,16 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+// The components call the system by the "A" names; the header's generic
+// names would rename functions and members of ours that share them (the
+// core's ReplaceFile, a canvas's TextOut).
+#undef ReplaceFile
+#undef TextOut
+
+// The stand-in dial-up library built for trials names its exports in a
+// module-definition file; nothing else here exports anything.
+#define DRAVIK_EXPORT
 #else
 
 #include <cstdint>

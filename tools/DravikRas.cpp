@@ -182,9 +182,9 @@ int Connections() {
     Projection.dwSize = sizeof Projection;
     DWORD Size = sizeof Projection;
     if (RasGetProjectionInfoA(Connection.hrasconn, RASP_PppIp, &Projection, &Size) != 0) {
-      Projection = RASPPPIPA{};
+      Projection = {};
     }
-    std::printf("%u\t%s\t%s\t%s\t%s\n", static_cast<unsigned>(Connection.hrasconn),
+    std::printf("%u\t%s\t%s\t%s\t%s\n", static_cast<unsigned>(RasHandleNumber(Connection.hrasconn)),
                 Connection.szEntryName,
                 Status.dwError != 0 ? "Error" : StateText(Status.rasconnstate),
                 Projection.szIpAddress, Projection.szServerIpAddress);
@@ -234,7 +234,7 @@ int Dial(const std::string& AName, bool AAsync) {
   Result = RasGetProjectionInfoA(Handle, RASP_PppIp, &Projection, &Size);
   if (Result != ERROR_SUCCESS)
     return Fail(EntryFailure("no connection came up for", AName), Result);
-  std::printf("%u\t%s\t%s\t%s\n", static_cast<unsigned>(Handle), AName.c_str(),
+  std::printf("%u\t%s\t%s\t%s\n", static_cast<unsigned>(RasHandleNumber(Handle)), AName.c_str(),
               Projection.szIpAddress, Projection.szServerIpAddress);
   return ExitOk;
 }

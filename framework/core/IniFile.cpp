@@ -1,14 +1,12 @@
 #include "IniFile.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <climits>
 #include <new>
 #include <string_view>
 #include <vector>
 
 #include "Exception.h"
+#include "FileChecks.h"
 #include "IniText.h"
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
@@ -49,40 +47,6 @@ bool HasLineBreak(const std::string& AText) {
 // A settings file is a few lines a person wrote; a file far larger than that
 // is not one, and reading it whole would take the program's memory.
 constexpr size_t MaxSettingsBytes = 16 * 1024 * 1024;
-
-std::string DirectoryOf(const std::string& APath) {
-  const size_t Slash = APath.rfind('/');
-  if (Slash == std::string::npos) return ".";
-  return Slash == 0 ? "/" : APath.substr(0, Slash);
-}
-
-// A settings file reached through symbolic links is replaced at the last
-// link's target, so that the links survive; a link to a file not made yet
-// (a settings file kept in another folder) gets it made there. Empty when
-// the links go round in a loop or a link cannot be read.
-std::string ResolvedTarget(const std::string& AFileName) {
-  std::string Path = AFileName;
-  // As many links as the system itself follows in one path.
-  for (int Hops = 0; Hops < 40; ++Hops) {
-    struct stat Info {};
-    if (::lstat(Path.c_str(), &Info) != 0 || !S_ISLNK(Info.st_mode)) return Path;
-    char Text[PATH_MAX];
-    const ssize_t Length = ::readlink(Path.c_str(), Text, sizeof(Text));
-    if (Length <= 0 || static_cast<size_t>(Length) >= sizeof(Text)) return {};
-    const std::string Link(Text, static_cast<size_t>(Length));
-    Path = Link.front() == '/' ? Link : DirectoryOf(Path) + "/" + Link;
-  }
-  return {};
-}
-
-// A file without write permission is left alone, as it would be by a writer
-// that opened it in place, whoever runs the program.
-bool Writable(const std::string& AFileName) {
-  struct stat Info {};
-  if (::stat(AFileName.c_str(), &Info) != 0) return true;
-  return S_ISREG(Info.st_mode) && (Info.st_mode & 0222) != 0 &&
-         ::access(AFileName.c_str(), W_OK) == 0;
-}
 
 }  // namespace
 
@@ -130,7 +94,7 @@ void TIniFile::WriteStrings(const std::string& ASection, const TKeyValues& AValu
     if (!IniKeyLine(Line, Key, Written) || Key != Ident) throw Failure;
   }
 
-  const std::string Target = ResolvedTarget(FFileName);
+  const std::string Target = ResolvedLinkTarget(FFileName);
   if (Target.empty()) throw Failure;
   std::string Content;
   // An existing file that cannot be read is not overwritten: its content
@@ -188,7 +152,7 @@ void TIniFile::WriteStrings(const std::string& ASection, const TKeyValues& AValu
   TReplaceOptions How;
   How.RemoveLeftovers = true;
   How.InPlaceWhenFolderRefuses = true;
-  if (!Writable(Target) || !ReplaceFile(Target, Output, How)) throw Failure;
+  if (!WritableFile(Target) || !ReplaceFile(Target, Output, How)) throw Failure;
 }
 
 void TIniFile::WriteString(const std::string& ASection, const std::string& AIdent,

@@ -8,12 +8,6 @@
 
 namespace {
 
-constexpr WPARAM MK_LBUTTON = 0x0001;
-constexpr WPARAM MK_RBUTTON = 0x0002;
-constexpr WPARAM MK_SHIFT = 0x0004;
-constexpr WPARAM MK_CONTROL = 0x0008;
-constexpr WPARAM MK_MBUTTON = 0x0010;
-
 // The window message for a mouse event of the toolkit; 0 for none.
 UINT MessageOf(const QMouseEvent& AEvent) {
   const int Button = AEvent.button() == Qt::LeftButton     ? 0

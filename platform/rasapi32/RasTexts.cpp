@@ -1,7 +1,6 @@
 #include "RasTexts.h"
 
-#include <arpa/inet.h>
-
+#include "InetAddress.h"
 #include "Ras.h"
 
 namespace dravik::ras {

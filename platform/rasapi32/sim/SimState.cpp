@@ -1,11 +1,5 @@
 #include "SimState.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
@@ -18,10 +12,12 @@
 #include <utility>
 
 #include "AddressPrefix.h"
+#include "InetAddress.h"
 #include "ReadBoundedFile.h"
 #include "ReplaceFile.h"
 #include "SimClock.h"
 #include "SimRemark.h"
+#include "SimStateFiles.h"
 
 namespace dravik::ras {
 
@@ -125,25 +121,6 @@ void AppendNumber(std::string& AOut, TNumber AValue) {
   AOut.append(Text, End);
 }
 
-// Whether the regular file APath begins with APrefix; read no further.
-bool FileStartsWith(const std::string& APath, const std::string& APrefix) {
-  const int Fd = open(APath.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (Fd < 0) return false;
-  struct stat Info;
-  bool Same = fstat(Fd, &Info) == 0 && S_ISREG(Info.st_mode) &&
-              static_cast<uint64_t>(Info.st_size) <= MaxStateBytes;
-  std::string Start(APrefix.size(), '\0');
-  size_t Got = 0;
-  while (Same && Got < Start.size()) {
-    const ssize_t Count = read(Fd, Start.data() + Got, Start.size() - Got);
-    if (Count < 0 && errno == EINTR) continue;
-    if (Count <= 0) Same = false;
-    if (Count > 0) Got += static_cast<size_t>(Count);
-  }
-  close(Fd);
-  return Same && Start == APrefix;
-}
-
 }  // namespace
 
 struct TSimStore::TCache {
@@ -159,12 +136,12 @@ TSimSnapshot::TSimSnapshot(TSimStateData AState) : State(std::move(AState)) {
   }
 }
 
-const TSimConnection* TSimSnapshot::Find(HRASCONN AHandle) const {
+const TSimConnection* TSimSnapshot::Find(TSimHandle AHandle) const {
   const auto Found = Positions.find(AHandle);
   return Found == Positions.end() ? nullptr : &State.Connections[Found->second];
 }
 
-const TSimConnection* TSimStateData::Find(HRASCONN AHandle) const {
+const TSimConnection* TSimStateData::Find(TSimHandle AHandle) const {
   for (const TSimConnection& Connection : Connections) {
     if (Connection.Handle == AHandle) return &Connection;
   }
@@ -271,7 +248,7 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
   bool SameBoot = false;
   // Only the line right after the header is the stamp a reader looks at.
   bool Second = true;
-  std::unordered_set<HRASCONN> Handles;
+  std::unordered_set<TSimHandle> Handles;
   std::string_view Words[6];
   std::string_view Rest;
   long long A = 0, B = 0, C = 0, D = 0;
@@ -284,16 +261,16 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
     } else if (Kind == "boot") {
       SameBoot = Rest == SimBootId();
     } else if (Kind == "next" && ParseNumber(Rest, 1, 0xFFFFFFFF, A)) {
-      AState.NextHandle = static_cast<HRASCONN>(A);
+      AState.NextHandle = static_cast<TSimHandle>(A);
     } else if (Kind == "conn" && SameBoot && SplitWords(Rest, 6, Words, Rest) &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && ParseNumber(Words[1], 0, INT64_MAX, B) &&
                ParseNumber(Words[2], 0, INT64_MAX / 2, C) &&
                ParseNumber(Words[3], 0, 0xFFFFFFFF, D) && IsAddress(Words[4]) &&
                IsAddress(Words[5]) && IsEntryName(Rest) &&
                AState.Connections.size() < MaxConnections &&
-               Handles.insert(static_cast<HRASCONN>(A)).second) {
+               Handles.insert(static_cast<TSimHandle>(A)).second) {
       TSimConnection Connection;
-      Connection.Handle = static_cast<HRASCONN>(A);
+      Connection.Handle = static_cast<TSimHandle>(A);
       Connection.StartNs = B;
       Connection.DialNs = C;
       Connection.FailCode = static_cast<DWORD>(D);
@@ -324,7 +301,7 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
     } else if (Kind == "ended" && SplitWords(Rest, 2, Words, Rest) && Rest.empty() &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && ParseNumber(Words[1], 0, 0xFFFFFFFF, B) &&
                AState.Ended.size() < MaxEnded) {
-      AState.Ended.push_back({static_cast<HRASCONN>(A), static_cast<DWORD>(B)});
+      AState.Ended.push_back({static_cast<TSimHandle>(A), static_cast<DWORD>(B)});
     }
   }
 }
@@ -343,7 +320,7 @@ DWORD TSimStore::Read(std::shared_ptr<const TSimSnapshot>& ASnapshot) const {
   }
   // Writers replace the file whole and stamp each one afresh: the same
   // stamp is the same file.
-  if (!KeptPrefix.empty() && FileStartsWith(Path, KeptPrefix)) {
+  if (!KeptPrefix.empty() && FileStartsWith(Path, KeptPrefix, MaxStateBytes)) {
     ASnapshot = std::move(Kept);
     return ERROR_SUCCESS;
   }
@@ -379,25 +356,10 @@ DWORD TSimStore::Read(TSimStateData& AState) const {
 }
 
 DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
-  const int LockFd = open((FDir + "/state.lock").c_str(),
-                          O_RDWR | O_CREAT | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (LockFd < 0) {
-    SimRemark() = "the simulated service's lock " + FDir +
-                  "/state.lock cannot be opened: " + std::strerror(errno);
+  const TSimStateLock Lock(FDir + "/state.lock");
+  if (!Lock.Problem().empty()) {
+    SimRemark() = Lock.Problem();
     return ERROR_RASMAN_CANNOT_INITIALIZE;
-  }
-  // Only a regular file of ours can be the lock.
-  struct stat LockInfo;
-  if (fstat(LockFd, &LockInfo) != 0 || !S_ISREG(LockInfo.st_mode)) {
-    close(LockFd);
-    SimRemark() = "the simulated service's lock " + FDir + "/state.lock is not a plain file";
-    return ERROR_RASMAN_CANNOT_INITIALIZE;
-  }
-  while (flock(LockFd, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      close(LockFd);
-      return ERROR_RASMAN_CANNOT_INITIALIZE;
-    }
   }
   TSimStateData State;
   DWORD Result = Read(State);
@@ -425,7 +387,6 @@ DWORD TSimStore::Update(const std::function<DWORD(TSimStateData&)>& AChange) {
     How.RemoveLeftovers = true;
     if (!ReplaceFile(FDir + "/state", Format(State), How)) Result = ERROR_RASMAN_CANNOT_INITIALIZE;
   }
-  close(LockFd);
   return Result;
 }
 

@@ -28,8 +28,12 @@
 
 namespace dravik::ras {
 
+// A connection handle as the state keeps it: a number, whatever form the
+// platform's handles take (RasHandleFromNumber makes one of it).
+using TSimHandle = uint32_t;
+
 struct TSimConnection {
-  HRASCONN Handle = 0;
+  TSimHandle Handle = 0;
   int64_t StartNs = 0;  // on the service's clock (SimNowNs)
   int64_t DialNs = 0;   // how long the dial takes
   DWORD FailCode = 0;   // not 0: the dial fails with it when its time is up
@@ -55,13 +59,13 @@ struct TSimIpv6 {
 // A connection that ended before its dial had finished, and why: a dialler
 // waiting for it reports the reason.
 struct TSimEnded {
-  HRASCONN Handle = 0;
+  TSimHandle Handle = 0;
   DWORD Reason = 0;
 };
 
 struct TSimStateData {
   uint64_t Stamp = 0;  // 0: none, the file is read whole every time
-  HRASCONN NextHandle = 1;
+  TSimHandle NextHandle = 1;
   std::vector<TSimConnection> Connections;         // listing order
   std::map<std::string, std::string> LastAddress;  // entry -> its latest address
   std::map<std::string, DWORD> FailNext;           // entry -> code of its next dial
@@ -70,7 +74,7 @@ struct TSimStateData {
   std::set<std::string> SubnetNext;                // entries whose next dial stays in the subnet
   std::deque<TSimEnded> Ended;                     // the latest few, oldest first
 
-  const TSimConnection* Find(HRASCONN AHandle) const;
+  const TSimConnection* Find(TSimHandle AHandle) const;
 };
 
 // The progress of a dial at a moment.
@@ -90,10 +94,10 @@ std::vector<TSimStep> SimDialSteps(const TSimConnection& AConnection);
 // callers while the file is unchanged, so never changed itself.
 struct TSimSnapshot {
   TSimStateData State;
-  std::unordered_map<HRASCONN, size_t> Positions;  // handle -> index in Connections
+  std::unordered_map<TSimHandle, size_t> Positions;  // handle -> index in Connections
 
   explicit TSimSnapshot(TSimStateData AState);
-  const TSimConnection* Find(HRASCONN AHandle) const;
+  const TSimConnection* Find(TSimHandle AHandle) const;
 };
 
 class TSimStore {

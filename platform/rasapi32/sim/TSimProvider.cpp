@@ -1,11 +1,10 @@
 #include "TSimProvider.h"
 
-#include <arpa/inet.h>
-
 #include <chrono>
 #include <cstring>
 #include <thread>
 
+#include "InetAddress.h"
 #include "SimClock.h"
 #include "TDialThreads.h"
 
@@ -34,7 +33,7 @@ bool EndedEarly(const TSimStore& AStore, const TSimConnection& AConnection) {
   return AConnection.FailCode == 0 || Before < AConnection.StartNs + AConnection.DialNs;
 }
 
-DWORD ReasonEnded(const TSimStore& AStore, HRASCONN AHandle) {
+DWORD ReasonEnded(const TSimStore& AStore, TSimHandle AHandle) {
   std::shared_ptr<const TSimSnapshot> Snapshot;
   if (AStore.Read(Snapshot) != ERROR_SUCCESS) return ERROR_PORT_DISCONNECTED;
   for (auto Ended = Snapshot->State.Ended.rbegin(); Ended != Snapshot->State.Ended.rend();
@@ -46,7 +45,7 @@ DWORD ReasonEnded(const TSimStore& AStore, HRASCONN AHandle) {
 
 // The connection listed under AHandle, as the state has it now, and the
 // moment it was looked at; ERROR_INVALID_HANDLE when none is listed.
-DWORD FindListed(const TSimStore& AStore, HRASCONN AHandle, TSimConnection& AConnection,
+DWORD FindListed(const TSimStore& AStore, TSimHandle AHandle, TSimConnection& AConnection,
                  int64_t& ANowNs) {
   std::shared_ptr<const TSimSnapshot> State;
   const DWORD Result = AStore.Read(State);
@@ -170,7 +169,10 @@ std::string TSimProvider::NewAddress(const TSimStateData& AState, const TSimInUs
                                                      : 0x64400000u | (FRandom() & 0x003FFFFFu);
     const uint32_t Last8 = Value & 0xFF;
     if (Last8 == 0 || Last8 == 255) continue;
-    in_addr Address{htonl(Value)};
+    // Copied in: the record is a union of byte and word views on some systems.
+    const uint32_t NetworkOrder = htonl(Value);
+    in_addr Address{};
+    std::memcpy(&Address, &NetworkOrder, sizeof NetworkOrder);
     char Text[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &Address, Text, sizeof Text);
     if (std::strcmp(Text, PeerAddress) == 0) continue;
@@ -235,8 +237,8 @@ void TSimProvider::GiveAddresses(TSimStateData& AState, const TSimInUse& AInUse,
   AState.LastIpv6[Name] = Ipv6;
 }
 
-HRASCONN TSimProvider::NewHandle(TSimStateData& AState, const TSimInUse& AInUse) {
-  HRASCONN Handle = AState.NextHandle;
+TSimHandle TSimProvider::NewHandle(TSimStateData& AState, const TSimInUse& AInUse) {
+  TSimHandle Handle = AState.NextHandle;
   while (Handle == 0 || AInUse.Handles.count(Handle) != 0) ++Handle;
   AState.NextHandle = Handle + 1 == 0 ? 1 : Handle + 1;
   return Handle;
@@ -285,7 +287,7 @@ DWORD TSimProvider::Dial(const RASDIALPARAMSA& AParams, TDialNotifier ANotifier,
     return ERROR_SUCCESS;
   });
   if (Result != ERROR_SUCCESS) return Result;
-  AHandle = Connection.Handle;
+  AHandle = RasHandleFromNumber(Connection.Handle);
   if (ANotifier) {
     TDialThreads::Instance().Launch([Store = FStore, Connection, Notifier = std::move(ANotifier),
                                      Joined](TDialThreads& AThreads) {
@@ -331,11 +333,12 @@ DWORD TSimProvider::HangUp(HRASCONN AHandle) {
   TSimConnection Listed;
   int64_t Now = 0;
   TSimEntry Entry;
-  if (FindListed(FStore, AHandle, Listed, Now) == ERROR_SUCCESS &&
+  const TSimHandle Handle = RasHandleNumber(AHandle);
+  if (FindListed(FStore, Handle, Listed, Now) == ERROR_SUCCESS &&
       FindEntry(Listed.EntryName, Entry) == ERROR_SUCCESS && Entry.HangUpErrorCode != 0)
     return Entry.HangUpErrorCode;
   const DWORD Result = EndConnections(
-      [AHandle](const TSimConnection& AConnection) { return AConnection.Handle == AHandle; },
+      [Handle](const TSimConnection& AConnection) { return AConnection.Handle == Handle; },
       ERROR_USER_DISCONNECTION);
   return Result == ERROR_NO_CONNECTION ? ERROR_INVALID_HANDLE : Result;
 }
@@ -352,7 +355,7 @@ DWORD TSimProvider::EnumConnections(std::vector<RASCONNA>& AConnections) {
     RASCONNA Record;
     std::memset(&Record, 0, sizeof Record);
     Record.dwSize = sizeof Record;
-    Record.hrasconn = Connection.Handle;
+    Record.hrasconn = RasHandleFromNumber(Connection.Handle);
     CopyText(Record.szEntryName, Connection.EntryName);
     CopyText(Record.szDeviceType, DeviceType);
     CopyText(Record.szDeviceName, DeviceName);
@@ -364,7 +367,7 @@ DWORD TSimProvider::EnumConnections(std::vector<RASCONNA>& AConnections) {
 DWORD TSimProvider::GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) {
   TSimConnection Connection;
   int64_t Now = 0;
-  const DWORD Result = FindListed(FStore, AHandle, Connection, Now);
+  const DWORD Result = FindListed(FStore, RasHandleNumber(AHandle), Connection, Now);
   if (Result != ERROR_SUCCESS) return Result;
   AStatus.rasconnstate = SimStateAt(Connection, Now);
   AStatus.dwError = 0;
@@ -376,7 +379,7 @@ DWORD TSimProvider::GetConnectStatus(HRASCONN AHandle, RASCONNSTATUSA& AStatus) 
 DWORD TSimProvider::GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection) {
   TSimConnection Connection;
   int64_t Now = 0;
-  const DWORD Result = FindListed(FStore, AHandle, Connection, Now);
+  const DWORD Result = FindListed(FStore, RasHandleNumber(AHandle), Connection, Now);
   if (Result != ERROR_SUCCESS) return Result;
   if (SimStateAt(Connection, Now) != RASCS_Connected) return ERROR_PROJECTION_NOT_COMPLETE;
   AProjection.dwError = 0;

@@ -38,7 +38,7 @@ namespace dravik::ras {
 // change that takes new ones.
 struct TSimInUse {
   explicit TSimInUse(const TSimStateData& AState);
-  std::unordered_set<HRASCONN> Handles;
+  std::unordered_set<TSimHandle> Handles;
   std::unordered_set<std::string> Addresses;
 };
 
@@ -80,7 +80,7 @@ class TSimProvider : public RasProvider {
   TSimIpv6 NewIpv6(const TSimIpv6* ALast, bool ASameSubnet);
   // Gives a new connection of the entry its addresses, as the faults asked.
   void GiveAddresses(TSimStateData& AState, const TSimInUse& AInUse, TSimConnection& AConnection);
-  static HRASCONN NewHandle(TSimStateData& AState, const TSimInUse& AInUse);
+  static TSimHandle NewHandle(TSimStateData& AState, const TSimInUse& AInUse);
   // Ends the connection; AReason is what a dialler waiting for it reports.
   DWORD EndConnections(const std::function<bool(const TSimConnection&)>& AWhich, DWORD AReason);
 
