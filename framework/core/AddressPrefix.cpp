@@ -1,6 +1,12 @@
 #include "AddressPrefix.h"
 
+// The system's own text-to-address conversions: Winsock's on Windows.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
+#endif
 
 #include <cstring>
 

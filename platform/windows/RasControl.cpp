@@ -85,6 +85,12 @@ DWORD WINAPI DravikRasRepeatNextAddress(LPCSTR AEntryName) {
   return ERROR_NOT_SUPPORTED;
 }
 
+DWORD WINAPI DravikRasSubnetNextAddress(LPCSTR AEntryName) {
+  using TCall = DWORD(WINAPI*)(LPCSTR);
+  if (const auto Call = LibraryCall<TCall>("DravikRasSubnetNextAddress")) return Call(AEntryName);
+  return ERROR_NOT_SUPPORTED;
+}
+
 DWORD WINAPI DravikRasAddConnected(LPCSTR AEntryName, DWORD ACount) {
   using TCall = DWORD(WINAPI*)(LPCSTR, DWORD);
   if (const auto Call = LibraryCall<TCall>("DravikRasAddConnected"))

@@ -289,7 +289,7 @@ void TSimStore::Parse(const std::string& AText, TSimStateData& AState) {
     } else if (Kind == "conn6" && SplitWords(Rest, 3, Words, Rest) && Rest.empty() &&
                ParseNumber(Words[0], 1, 0xFFFFFFFF, A) && IsIpv6Field(Words[1], false) &&
                IsIpv6Field(Words[2], true) && !AState.Connections.empty() &&
-               AState.Connections.back().Handle == static_cast<HRASCONN>(A)) {
+               AState.Connections.back().Handle == static_cast<TSimHandle>(A)) {
       // Only right after its connection's line.
       AState.Connections.back().Address6 = Ipv6Field(Words[1]);
       AState.Connections.back().Prefix6 = Ipv6Field(Words[2]);

@@ -391,7 +391,7 @@ DWORD TSimProvider::GetPppIpProjection(HRASCONN AHandle, RASPPPIPA& AProjection)
 DWORD TSimProvider::GetIpv6Info(HRASCONN AHandle, std::string& AAddress, std::string& APrefix) {
   TSimConnection Connection;
   int64_t Now = 0;
-  const DWORD Result = FindListed(FStore, AHandle, Connection, Now);
+  const DWORD Result = FindListed(FStore, RasHandleNumber(AHandle), Connection, Now);
   if (Result != ERROR_SUCCESS) return Result;
   if (SimStateAt(Connection, Now) != RASCS_Connected) return ERROR_PROJECTION_NOT_COMPLETE;
   AAddress = Connection.Address6;
