@@ -212,9 +212,10 @@ void TRotation::DialEnded() {
                                1000);
 }
 
-void TRotation::LineGone() {
+void TRotation::LineGone(const std::string& ADetail, const std::string& APublicAddress) {
   FUpSinceMs = -1;
   ++FMetrics.Drops;
+  Record("dropped", 0, ADetail, APublicAddress);
 }
 
 void TRotation::DialError(TObject*, int AError) {
@@ -364,36 +365,25 @@ void TRotation::DialFailed(int AError, const std::string& ADetail) {
 }
 
 void TRotation::LineDown(TObject*, TRasConnectionDetails) {
-  if (FPhase == TPhase::Online) {
-    LineGone();
-    FLastError = "the line dropped while online";
+  if (FPhase == TPhase::Online || (FPhase == TPhase::OutsideSchedule && FUpSinceMs >= 0)) {
+    // A line kept up outside the windows is dialled again too, as after any drop.
+    const std::string Where = FPhase == TPhase::Online ? "while online" : "outside the schedule";
+    LineGone("the line went down " + Where, FPublicAddress);
+    FLastError = "the line dropped " + Where;
     FLastErrorCode = 0;
-    Record("dropped", 0, "the line went down while online", FPublicAddress);
     FLog.Warning(FLastError + "; redialling after the offline time");
     BeginTurn();
     EnterOffline();
   } else if (FPhase == TPhase::Checking) {
-    LineGone();
     FCheck->Cancel();
-    Record("dropped", 0, "the line went while its address was being checked");
+    LineGone("the line went while its address was being checked");
     FLastError = "the line dropped during the address check";
     FLastErrorCode = 0;
     FLog.Warning(FLastError);
     EnterOffline();
-  } else if (FPhase == TPhase::OutsideSchedule) {
-    if (FUpSinceMs < 0) return;
-    // Kept up outside the windows: dialled again, as after any drop.
-    LineGone();
-    FLastError = "the line dropped outside the schedule";
-    FLastErrorCode = 0;
-    Record("dropped", 0, "the line went down outside the schedule", FPublicAddress);
-    FLog.Warning(FLastError + "; redialling after the offline time");
-    BeginTurn();
-    EnterOffline();
   } else if (FPhase == TPhase::Paused) {
     if (FUpSinceMs < 0) return;
-    LineGone();
-    Record("dropped", 0, "the line went down while the rotation was paused", FPublicAddress);
+    LineGone("the line went down while the rotation was paused", FPublicAddress);
     FLog.Warning("the line dropped while paused");
   } else if (FPhase == TPhase::Offline && FStillUpChecks > 0) {
     // The offline time is over; the dial waited only for the line to go.

@@ -165,7 +165,8 @@ class TRotation : public TComponent {
   void RunHook(const std::string& AResult, int AError, const std::string& AErrorText);
   // The dial on its way has ended (up or failed): its time is counted once.
   void DialEnded();
-  void LineGone();
+  // The line went down by itself: counted, and a row of its own.
+  void LineGone(const std::string& ADetail, const std::string& APublicAddress = {});
   void BeginTurn();
 
   // True when BeforeHangUp holds the line up for now.
